@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Puts every Debian package the project needs on this machine; does nothing where they are present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev clang-format
+  libgtest-dev libgmock-dev
+  libcurl4-openssl-dev openssl
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libxcb1-dev libgl-dev
+  nginx-light curl
+  xvfb xcompmgr x11-utils xdotool imagemagick
+  fonts-wqy-microhei
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
