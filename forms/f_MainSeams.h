@@ -1,0 +1,35 @@
+// The main window's effects on the world outside the program, gathered in one structure so that tests can
+// replace them: the two mirror addresses, the connection test, the shell, the folder picker and the end of
+// the process.
+#pragma once
+
+#include <functional>
+
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+
+struct TMainSeams {
+    // Full addresses of the installer on the two mirrors: the "电信" line first, then the "联通" line.
+    QString MirrorDX;
+    QString MirrorLT;
+    // True when the machine can reach the mirrors.
+    std::function<bool()> IsOnline;
+    // Opens a local file or a web address with the desktop's default action; true when it was started.
+    std::function<bool(const QUrl& Target)> OpenWithShell;
+    // The browse-for-folder dialog; the chosen folder, or an empty text when the user cancelled.
+    std::function<QString(QWidget* Owner, const QString& Title)> PickFolder;
+    // Ends the process at once; the program's own version does not return.
+    std::function<void()> KillProcess;
+};
+
+// The path of the installer on either mirror, appended to a mirror's scheme, host and port.
+inline constexpr const char* KInstallerPath = "/uploads/Keltrima（山东）（完整安装包）.exe";
+
+// True when the address names a host on the loopback interface (127.0.0.0/8, ::1, localhost).
+bool IsLoopbackAddress(const QString& Address);
+
+// The program's own effects for the two mirror addresses given. The connection test asks the platform for a
+// non-loopback interface, except when both mirrors live on the loopback interface: reaching them needs none.
+TMainSeams SystemSeams(const QString& MirrorDX, const QString& MirrorLT);

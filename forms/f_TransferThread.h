@@ -1,0 +1,18 @@
+// Runs one blocking transfer off the user-interface thread. The calling thread waits in a local event loop,
+// so its windows keep painting, moving and taking clicks however long a read blocks, and every report of the
+// transfer is handed to it and answered there (Stop included) before the transfer goes on.
+#pragma once
+
+#include <functional>
+
+#include "public/HttpClientIntf.h"
+
+class QObject;
+
+// Transfer: runs on the worker thread and gets the callback to hand to the client; its result is returned.
+// OnReport: runs on the thread of Context for every report, while the worker waits for it. An exception it
+// raises is raised again on the worker, inside the client's call, as if the callback had run there.
+// OnLoopInterrupted: called on the calling thread when something ends the local loop (an application quit)
+// before the transfer has ended; the loop then waits on, since the worker must be joined before returning.
+int RunTransferThread(QObject* Context, const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
+                      const THttpDownloadCallback& OnReport, const std::function<void()>& OnLoopInterrupted);
