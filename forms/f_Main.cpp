@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QShowEvent>
 
@@ -84,10 +85,10 @@ Tfrm_Main::~Tfrm_Main() = default;
 
 void Tfrm_Main::LoadPictures() {
     ui->imgTop->SetPictures(Picture("banner"));
-    ui->btnSmall->PngImg = Picture("min_normal");
-    ui->btnSmall->PngOver = Picture("min_hover");
-    ui->btnClose->PngImg = Picture("close_normal");
-    ui->btnClose->PngOver = Picture("close_hover");
+    ui->btnSmall->SetPngImg(Picture("min_normal"));
+    ui->btnSmall->SetPngOver(Picture("min_hover"));
+    ui->btnClose->SetPngImg(Picture("close_normal"));
+    ui->btnClose->SetPngOver(Picture("close_hover"));
     ui->btnDownloadNow->SetPictures(Picture("download_now"), Picture("download_now_hover"));
     ui->imgGray->setPixmap(QPixmap::fromImage(Picture("gray_arrow")));
     ui->btnDir->SetPictures(Picture("folder"), Picture("folder_hover"));
