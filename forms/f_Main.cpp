@@ -46,7 +46,8 @@ bool Confirm(const QString& Text) {
 
 // The low 32 bits of a 64-bit count, as the signed number the progress display works with.
 std::int32_t Low32(std::int64_t Value) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(Value) & 0xFFFFFFFFu));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(static_cast<std::uint64_t>(Value) & 0xFFFFFFFFu));
 }
 
 void PumpMessages() {
@@ -314,7 +315,9 @@ int Tfrm_Main::RunDownload(const QString& Url) {
     FDownloading = true;
     const int result = RunTransferThread(
         this,
-        [&](const THttpDownloadCallback& Relay) { return GetHttpClient()->DownloadFile(url, file, Relay, 0, nullptr); },
+        [&](const THttpDownloadCallback& Relay) {
+            return GetHttpClient()->DownloadFile(url, file, Relay, 0, nullptr);
+        },
         [this](const THttpDownloadInfo& Info, bool& Stop) { DownloadProgress(Info, Stop); },
         [this] { FCancelRequested = true; });
     FDownloading = false;
@@ -367,5 +370,6 @@ void Tfrm_Main::RefreshProgress() {
     // taken in 64 bits, so a far-off position cannot overflow it, and a width never goes below 0.
     const long long width = whole * ui->imgProcessOuter->width() / 100;
     const long long limit = QWIDGETSIZE_MAX;
-    ui->imgProcessInner->resize(static_cast<int>(std::clamp(width, 0LL, limit)), ui->imgProcessInner->height());
+    ui->imgProcessInner->resize(static_cast<int>(std::clamp(width, 0LL, limit)),
+                                ui->imgProcessInner->height());
 }

@@ -30,7 +30,9 @@ TMainSeams SystemSeams(const QString& MirrorDX, const QString& MirrorLT) {
     seams.MirrorDX = MirrorDX;
     seams.MirrorLT = MirrorLT;
     const bool mirrorsOnLoopback = IsLoopbackAddress(MirrorDX) && IsLoopbackAddress(MirrorLT);
-    seams.IsOnline = [mirrorsOnLoopback] { return mirrorsOnLoopback || platform::InternetGetConnectedState(); };
+    seams.IsOnline = [mirrorsOnLoopback] {
+        return mirrorsOnLoopback || platform::InternetGetConnectedState();
+    };
     seams.OpenWithShell = [](const QUrl& Target) {
         // The desktop's opener starts detached and reports only that it started, so a file that is gone
         // would count as opened: test for it first.

@@ -8,7 +8,8 @@
 #include <QMetaObject>
 #include <QObject>
 
-int RunTransferThread(QObject* Context, const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
+int RunTransferThread(QObject* Context,
+                      const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
                       const THttpDownloadCallback& OnReport, const std::function<void()>& OnLoopInterrupted) {
     QEventLoop loop;
     bool finished = false; // touched on the calling thread only

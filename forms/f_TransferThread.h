@@ -14,5 +14,6 @@ class QObject;
 // raises is raised again on the worker, inside the client's call, as if the callback had run there.
 // OnLoopInterrupted: called on the calling thread when something ends the local loop (an application quit)
 // before the transfer has ended; the loop then waits on, since the worker must be joined before returning.
-int RunTransferThread(QObject* Context, const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
+int RunTransferThread(QObject* Context,
+                      const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
                       const THttpDownloadCallback& OnReport, const std::function<void()>& OnLoopInterrupted);

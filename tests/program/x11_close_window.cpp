@@ -43,7 +43,8 @@ int main(int argc, char* argv[]) {
     message.type = Atom(connection.get(), "WM_PROTOCOLS");
     message.data.data32[0] = Atom(connection.get(), "WM_DELETE_WINDOW");
     message.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
     xcb_flush(connection.get());
     return 0;
 }

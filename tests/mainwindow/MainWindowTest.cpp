@@ -1,0 +1,581 @@
+// The main window against real servers on loopback (nginx and the fault server), with the real client, the
+// real message box and failure prompt answered from timers, and the window's outside effects replaced.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DialogScript.h"
+#include "app/f_GlobalVar.h"
+#include "chrome/ClickImage.h"
+#include "forms/f_Main.h"
+#include "platform/Process.h"
+#include "tests/support/FaultServer.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/TempDir.h"
+
+using testsupport::BinaryPattern;
+using testsupport::TFaultServer;
+using testsupport::TNginxServer;
+
+namespace {
+
+const QString KName = QStringLiteral("Keltrima（山东）（完整安装包）.exe");
+
+std::string ReadAll(const QString& Path) {
+    std::ifstream in(Path.toStdString(), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteAll(const QString& Path, const std::string& Content) {
+    std::ofstream out(Path.toStdString(), std::ios::binary | std::ios::trunc);
+    out << Content;
+}
+
+QString LogPath() {
+    return QString::fromStdString(GlobalLogger->GetFolder() + GlobalLogger->GetFileName());
+}
+
+// Lines of today's log written since the mark.
+std::vector<std::string> LogLinesSince(std::size_t Mark) {
+    std::vector<std::string> lines;
+    if (GlobalLogger->GetFileName().empty()) {
+        return lines;
+    }
+    const std::string text = ReadAll(LogPath());
+    std::istringstream in(text.substr(std::min(Mark, text.size())));
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::size_t LogMark() {
+    return GlobalLogger->GetFileName().empty() ? 0 : ReadAll(LogPath()).size();
+}
+
+std::string NginxUrl(const TNginxServer& Server) {
+    return Server.BaseUrl() + "/uploads/" + KName.toStdString();
+}
+
+// A fault-server script whose every answer is the same (HEAD and GET alike).
+std::string OneAnswer(const std::string& BodyFile, const std::string& Extra) {
+    return R"({"responses": [{"body_file": ")" + BodyFile +
+           R"(", "last_modified": "Tue, 01 Dec 2026 10:00:00 GMT")" + Extra + "}]}";
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(FSave.isValid()); }
+
+    // A shown window for the two mirrors, saving into the test's folder (chosen with the folder picker).
+    std::unique_ptr<Tfrm_Main> Window(const std::string& Dx, const std::string& Lt) {
+        TMainSeams seams;
+        seams.MirrorDX = QString::fromStdString(Dx);
+        seams.MirrorLT = QString::fromStdString(Lt);
+        seams.IsOnline = [this] { return FOnline; };
+        seams.OpenWithShell = [this](const QUrl& Target) {
+            FOpened.push_back(Target);
+            return !Target.isLocalFile() || QFileInfo(Target.toLocalFile()).isFile();
+        };
+        seams.PickFolder = [this](QWidget*, const QString& Title) {
+            FPickerTitle = Title;
+            return FPicked;
+        };
+        seams.KillProcess = [this] { ++FKills; };
+        auto window = std::make_unique<Tfrm_Main>(seams);
+        window->show();
+        FPicked = FSave.path();
+        window->labCustomClick();
+        window->btnDirClick();
+        window->labBackClick();
+        FPicked.clear();
+        return window;
+    }
+
+    template <class T>
+    static T* Child(Tfrm_Main& Window, const char* Name) {
+        T* child = Window.findChild<T*>(QString::fromLatin1(Name));
+        EXPECT_NE(child, nullptr) << Name;
+        return child;
+    }
+
+    static QWidget* Page(Tfrm_Main& Window) { return Child<QStackedWidget>(Window, "PC")->currentWidget(); }
+    static QString PageName(Tfrm_Main& Window) { return Page(Window)->objectName(); }
+
+    static void ClickDownloadNow(Tfrm_Main& Window) {
+        auto* picture = Child<TClickImage>(Window, "btnDownloadNow");
+        QTest::mouseClick(picture, Qt::LeftButton, Qt::NoModifier, picture->rect().center());
+    }
+
+    QString Target() const { return FSave.path() + QLatin1Char('/') + KName; }
+
+    QTemporaryDir FSave;
+    bool FOnline = true;
+    std::vector<QUrl> FOpened;
+    QString FPicked;
+    QString FPickerTitle;
+    int FKills = 0;
+};
+
+// ---------------------------------------------------------------------------------------------------------
+// The progress display
+
+TEST_F(MainWindowTest, ProgressTextAndBarWidthForATableOfPositions) {
+    auto window = Window("http://127.0.0.1:1/a.exe", "http://127.0.0.1:1/a.exe");
+    auto* text = Child<QLabel>(*window, "labProcess");
+    auto* fill = Child<QWidget>(*window, "imgProcessInner");
+    ASSERT_EQ(Child<QWidget>(*window, "imgProcessOuter")->width(), 551);
+    EXPECT_EQ(text->text(), QStringLiteral("正在下载（0%）")); // the stored caption until the first report
+
+    struct TStep {
+        const char* What;
+        bool Reset;
+        std::int32_t Total; // applied first; 0 is ignored
+        std::int32_t Position;
+        const char* Text;
+        int Width;
+    };
+    const TStep steps[] = {
+        {"after a reset the total is 100", true, 0, 0, "正在下载(0%)", 0},
+        {"a total of 0 keeps the reset total", false, 0, 50, "正在下载(50%)", 275},
+        {"half a percent step rounds up", false, 200, 1, "正在下载(1%)", 5},
+        {"just below half rounds down", false, 1000000, 4999, "正在下载(0%)", 0},
+        {"50 % of 551 is 275", false, 1000, 500, "正在下载(50%)", 275},
+        {"a total of 0 keeps the previous total", false, 0, 250, "正在下载(25%)", 137},
+        {"complete", false, 3000000, 3000000, "正在下载(100%)", 551},
+        {"no upper clamp", false, 100, 150, "正在下载(150%)", 826},
+        {"a reset restores the total of 100", true, 0, 7, "正在下载(7%)", 38},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.What);
+        if (step.Reset) {
+            window->ResetState();
+        }
+        window->SetProgressTotal(step.Total);
+        window->SetProgressPosition(step.Position);
+        EXPECT_EQ(text->text(), QString::fromUtf8(step.Text));
+        EXPECT_EQ(fill->width(), step.Width);
+        EXPECT_EQ(fill->height(), 19);
+    }
+
+    // A report takes the low 32 bits of its 64-bit position and size.
+    THttpDownloadInfo info;
+    info.Status = dsProgress;
+    info.Position = (std::int64_t{1} << 32) + 250;
+    info.Size = (std::int64_t{1} << 32) + 1000;
+    bool stop = true;
+    window->DownloadProgress(info, stop);
+    EXPECT_FALSE(stop);
+    EXPECT_EQ(window->Position(), 250);
+    EXPECT_EQ(window->Total(), 1000);
+    EXPECT_EQ(text->text(), QStringLiteral("正在下载(25%)"));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The log lines of the progress callback
+
+TEST_F(MainWindowTest, FailureAndErrorReportsGoToTheDaysLog) {
+    auto window = Window("http://127.0.0.1:1/a.exe", "http://127.0.0.1:1/a.exe");
+    const std::size_t mark = LogMark();
+    THttpDownloadInfo info;
+    bool stop = false;
+    info.Status = dsFail;
+    info.Message = "发送下载请求失败!";
+    window->DownloadProgress(info, stop);
+    info.Status = dsError;
+    info.Message = "意外的错误";
+    window->DownloadProgress(info, stop);
+    info.Status = dsEnd; // not logged
+    info.Message = "";
+    window->DownloadProgress(info, stop);
+
+    const auto lines = LogLinesSince(mark);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(" [Information] 下载失败dsFail： 发送下载请求失败!\r"), std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find(" [Information] 下载失败dsError: 意外的错误\r"), std::string::npos) << lines[1];
+    const QString expectedName =
+        QFileInfo(QString::fromStdString(platform::ExecutablePath())).completeBaseName() +
+        QDate::currentDate().toString(QStringLiteral("_yyyyMMdd")) + QStringLiteral(".log");
+    EXPECT_EQ(QString::fromStdString(GlobalLogger->GetFileName()), expectedName);
+    EXPECT_EQ(QString::fromStdString(GlobalLogger->GetFolder()),
+              QString::fromStdString(platform::ExecutableDir()) + QStringLiteral("Keltrima/Log/"));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Start-up state
+
+TEST_F(MainWindowTest, ShownWindowSavesBesideTheProgramByDefault) {
+    TMainSeams seams;
+    seams.MirrorDX = seams.MirrorLT = QStringLiteral("http://127.0.0.1:1/a.exe");
+    Tfrm_Main window(seams);
+    EXPECT_TRUE(window.SaveDir().isEmpty());
+    window.show();
+    const QString folder = QString::fromStdString(platform::ExecutableDir()) + QStringLiteral("Keltrima/");
+    EXPECT_EQ(window.SaveDir(), folder);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(PageName(window), QStringLiteral("TS1"));
+    EXPECT_TRUE(Child<QRadioButton>(window, "rdbDX")->isChecked());
+    EXPECT_FALSE(Child<QRadioButton>(window, "RdbLT")->isChecked());
+    EXPECT_TRUE(Child<QWidget>(window, "btnClose")->isHidden());
+    EXPECT_TRUE(Child<QWidget>(window, "labCustom")->isHidden());
+    EXPECT_TRUE(Child<QWidget>(window, "btnInstall")->isHidden());
+    EXPECT_EQ(window.size(), QSize(620, 416));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Keltrima"));
+}
+
+TEST_F(MainWindowTest, FolderPickerSetsTheFolderWithATrailingDelimiterAndCancelKeepsIt) {
+    auto window = Window("http://127.0.0.1:1/a.exe", "http://127.0.0.1:1/a.exe");
+    EXPECT_EQ(FPickerTitle, QStringLiteral("请选择目录"));
+    EXPECT_EQ(window->SaveDir(), FSave.path() + QLatin1Char('/'));
+    window->labCustomClick();
+    EXPECT_EQ(Child<QLineEdit>(*window, "edtDir")->text(), FSave.path() + QLatin1Char('/'));
+    window->btnDirClick(); // cancelled: FPicked is empty
+    EXPECT_EQ(window->SaveDir(), FSave.path() + QLatin1Char('/'));
+    EXPECT_EQ(Child<QLineEdit>(*window, "edtDir")->text(), FSave.path() + QLatin1Char('/'));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The refusals before a download, each from its real cause
+
+TEST_F(MainWindowTest, EachRefusalShowsItsMessageAndStartsNothing) {
+    TNginxServer server;
+    server.AddFile("uploads/" + KName.toStdString(), "content");
+    const std::string good = NginxUrl(server);
+    struct TCase {
+        const char* What;
+        std::string Dx;
+        std::function<void(MainWindowTest&, Tfrm_Main&)> Arrange;
+        const char* Message;
+        const char* Page;
+    };
+    const TCase cases[] = {
+        {"the folder box is empty", good,
+         [](MainWindowTest&, Tfrm_Main& W) {
+             W.labCustomClick();
+             Child<QLineEdit>(W, "edtDir")->clear();
+         },
+         "请选择保存路径。", "TS2"},
+        {"neither line is checked", good,
+         [](MainWindowTest&, Tfrm_Main& W) {
+             for (const char* name : {"rdbDX", "RdbLT"}) {
+                 auto* line = Child<QRadioButton>(W, name);
+                 line->setAutoExclusive(false);
+                 line->setChecked(false);
+             }
+         },
+         "找不到下载文件。", "TS1"},
+        {"the address cannot be parsed", "no address at all", nullptr, "解析URL失败！", "TS1"},
+        {"the address has no file name", server.BaseUrl() + "/uploads/", nullptr, "不存在下载文件！", "TS1"},
+        {"no connection", good, [](MainWindowTest& T, Tfrm_Main&) { T.FOnline = false; },
+         "网络异常，请检查网络后重试！", "TS1"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        FOnline = true;
+        auto window = Window(c.Dx, good);
+        if (c.Arrange) {
+            c.Arrange(*this, *window);
+        }
+        const std::size_t mark = LogMark();
+        TDialogScript script({TAnswer::Ok});
+        window->StartDownload();
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Kind, QStringLiteral("MsgDlg"));
+        EXPECT_EQ(script.Seen()[0].Text, QString::fromUtf8(c.Message));
+        EXPECT_EQ(PageName(*window), QString::fromLatin1(c.Page));
+        EXPECT_TRUE(LogLinesSince(mark).empty());
+        EXPECT_FALSE(QFileInfo::exists(Target()));
+    }
+    EXPECT_EQ(FKills, 0);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Downloads
+
+TEST_F(MainWindowTest, DownloadsFromTheChosenLine) {
+    TNginxServer dx;
+    TNginxServer lt;
+    const std::string dxContent = BinaryPattern(300000, 1);
+    const std::string ltContent = BinaryPattern(200000, 2);
+    dx.AddFile("uploads/" + KName.toStdString(), dxContent);
+    lt.AddFile("uploads/" + KName.toStdString(), ltContent);
+
+    for (const bool second : {false, true}) {
+        SCOPED_TRACE(second ? "联通" : "电信");
+        QFile::remove(Target());
+        auto window = Window(NginxUrl(dx), NginxUrl(lt));
+        if (second) {
+            Child<QRadioButton>(*window, "RdbLT")->setChecked(true);
+        }
+        TDialogScript script({});
+        ClickDownloadNow(*window);
+        EXPECT_TRUE(script.Seen().empty());
+        EXPECT_EQ(ReadAll(Target()), second ? ltContent : dxContent);
+        EXPECT_EQ(window->FileName(), Target());
+        EXPECT_TRUE(window->Succeeded());
+        EXPECT_EQ(PageName(*window), QStringLiteral("TS3"));
+        EXPECT_FALSE(Child<QWidget>(*window, "btnInstall")->isHidden());
+        EXPECT_EQ(Child<QLabel>(*window, "labProcess")->text(), QStringLiteral("正在下载(100%)"));
+        EXPECT_EQ(Child<QWidget>(*window, "imgProcessInner")->width(), 551);
+        EXPECT_FALSE(QFileInfo::exists(Target() + QStringLiteral(".tmp")));
+        EXPECT_FALSE(QFileInfo::exists(Target() + QStringLiteral(".sdc")));
+    }
+}
+
+TEST_F(MainWindowTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees) {
+    const std::string content = BinaryPattern(120000, 3);
+    testsupport::TTempDir bodies;
+    const std::string body = bodies.Write("body", content);
+    TFaultServer mirror(OneAnswer(body, ""));
+    const std::string url = mirror.BaseUrl() + "/uploads/" + KName.toStdString();
+
+    WriteAll(Target(), "an older file");
+    {
+        auto window = Window(url, url);
+        TDialogScript script({TAnswer::Cancel});
+        ClickDownloadNow(*window);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Text, Target() + QStringLiteral("已存在，需要重新下载吗？"));
+        EXPECT_EQ(ReadAll(Target()), "an older file");
+        EXPECT_EQ(PageName(*window), QStringLiteral("TS1"));
+        EXPECT_TRUE(mirror.Requests().empty());
+    }
+    {
+        auto window = Window(url, url);
+        TDialogScript script({TAnswer::Ok});
+        ClickDownloadNow(*window);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(ReadAll(Target()), content);
+        EXPECT_TRUE(window->Succeeded());
+    }
+}
+
+TEST_F(MainWindowTest, FailurePromptAnswers) {
+    // Nothing listens on a port just found free: every attempt fails to connect.
+    const std::string dead = "http://127.0.0.1:" + std::to_string(testsupport::FreeLoopbackPort()) +
+                             "/uploads/" + KName.toStdString();
+    const std::string alsoDead = "http://127.0.0.2:" + std::to_string(testsupport::FreeLoopbackPort()) +
+                                 "/uploads/" + KName.toStdString();
+
+    {
+        SCOPED_TRACE("closed: back to the start page, nothing else");
+        auto window = Window(dead, alsoDead);
+        const std::size_t mark = LogMark();
+        TDialogScript script({TAnswer::Close});
+        ClickDownloadNow(*window);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Kind, QStringLiteral("Info"));
+        EXPECT_EQ(PageName(*window), QStringLiteral("TS1"));
+        EXPECT_FALSE(window->Failed()); // reset
+        EXPECT_EQ(FKills, 0);
+        EXPECT_TRUE(FOpened.empty());
+        const auto lines = LogLinesSince(mark);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(lines[0].find("[Information] 下载失败dsFail： "), std::string::npos) << lines[0];
+    }
+    {
+        SCOPED_TRACE("browser: the first mirror's address, even on the second line, then the end");
+        auto window = Window(dead, alsoDead);
+        Child<QRadioButton>(*window, "RdbLT")->setChecked(true);
+        TDialogScript script({TAnswer::Browser});
+        ClickDownloadNow(*window);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        ASSERT_EQ(FOpened.size(), 1u);
+        EXPECT_EQ(FOpened[0], QUrl(QString::fromStdString(dead)));
+        EXPECT_EQ(FKills, 1);
+        FOpened.clear();
+        FKills = 0;
+    }
+    {
+        SCOPED_TRACE("download again: a second attempt with the state reset");
+        auto window = Window(dead, alsoDead);
+        const std::size_t mark = LogMark();
+        TDialogScript script({TAnswer::ReLoad, TAnswer::Close});
+        ClickDownloadNow(*window);
+        EXPECT_EQ(script.Seen().size(), 2u);
+        EXPECT_EQ(script.Unexpected(), 0);
+        const auto lines = LogLinesSince(mark);
+        EXPECT_EQ(std::count_if(
+                      lines.begin(), lines.end(),
+                      [](const std::string& L) { return L.find("下载失败dsFail： ") != std::string::npos; }),
+                  2);
+        EXPECT_EQ(PageName(*window), QStringLiteral("TS1"));
+        EXPECT_EQ(FKills, 0);
+    }
+}
+
+// A download that a close request of the window stops at a third of the file, with the answer given.
+class StopTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        FContent = BinaryPattern(600000, 4);
+        FBody = FBodies.Write("body", FContent);
+        // About 400 KB/s: a second and a half for the whole file.
+        FServer = std::make_unique<TFaultServer>(
+            OneAnswer(FBody, R"(, "trickle": {"bytes": 8192, "delay_ms": 20})"));
+        FUrl = FServer->BaseUrl() + "/uploads/" + KName.toStdString();
+    }
+
+    // Asks the window to close once a third of the file is in.
+    void CloseWhenAThirdIsIn(Tfrm_Main& Window, QTimer& Timer) {
+        QObject::connect(&Timer, &QTimer::timeout, &Window, [&Window, &Timer, this] {
+            if (Window.IsDownloading() &&
+                Window.Position() > static_cast<std::int32_t>(FContent.size() / 3)) {
+                Timer.stop();
+                Window.close();
+                FCloseSeen = Window.CancelRequested() && Window.isVisible();
+            }
+        });
+        Timer.start(5);
+    }
+
+    testsupport::TTempDir FBodies;
+    std::string FContent;
+    std::string FBody;
+    std::unique_ptr<TFaultServer> FServer;
+    std::string FUrl;
+    bool FCloseSeen = false;
+};
+
+TEST_F(StopTest, ClosingDuringADownloadAsksAndEndsTheProgramWhenConfirmed) {
+    auto window = Window(FUrl, FUrl);
+    QTimer timer;
+    CloseWhenAThirdIsIn(*window, timer);
+    TDialogScript script({TAnswer::Ok});
+    ClickDownloadNow(*window);
+    EXPECT_TRUE(FCloseSeen);
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].Text,
+              QStringLiteral("当前下载还没有完成，如果关闭软件，需要重新下载，确定关闭软件吗？"));
+    EXPECT_EQ(FKills, 1);
+    EXPECT_FALSE(window->IsDownloading());
+    EXPECT_FALSE(QFileInfo::exists(Target()));
+    EXPECT_TRUE(QFileInfo::exists(Target() + QStringLiteral(".tmp")));
+}
+
+TEST_F(StopTest, ClosingDuringADownloadAndDecliningDownloadsAgainFromWhereItStopped) {
+    auto window = Window(FUrl, FUrl);
+    QTimer timer;
+    CloseWhenAThirdIsIn(*window, timer);
+    TDialogScript script({TAnswer::Cancel});
+    ClickDownloadNow(*window);
+    EXPECT_TRUE(FCloseSeen);
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(FKills, 0);
+    EXPECT_TRUE(window->Succeeded());
+    EXPECT_EQ(ReadAll(Target()), FContent);
+    // The second attempt continued the temporary file.
+    std::vector<std::string> ranges;
+    for (const auto& request : FServer->Requests()) {
+        if (request.Method == "GET") {
+            ranges.push_back(request.Header("Range"));
+        }
+    }
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0], "");
+    ASSERT_EQ(ranges[1].rfind("bytes=", 0), 0u) << ranges[1];
+    EXPECT_GT(std::stoll(ranges[1].substr(6)), static_cast<long long>(FContent.size() / 3));
+}
+
+TEST_F(MainWindowTest, InstallStartsTheFileAndEndsOrSaysItCannot) {
+    TNginxServer server;
+    server.AddFile("uploads/" + KName.toStdString(), BinaryPattern(50000, 5));
+    auto window = Window(NginxUrl(server), NginxUrl(server));
+    {
+        TDialogScript script({});
+        ClickDownloadNow(*window);
+        ASSERT_TRUE(window->Succeeded());
+    }
+    auto* install = Child<TClickImage>(*window, "btnInstall");
+
+    QFile::remove(Target()); // gone meanwhile: it cannot be started
+    {
+        TDialogScript script({TAnswer::Ok});
+        QTest::mouseClick(install, Qt::LeftButton, Qt::NoModifier, install->rect().center());
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Text, QStringLiteral("无法自动打开下载的文件。"));
+        EXPECT_EQ(FKills, 0);
+        EXPECT_FALSE(install->isHidden());
+        EXPECT_EQ(PageName(*window), QStringLiteral("TS3"));
+    }
+
+    WriteAll(Target(), "installer");
+    {
+        TDialogScript script({});
+        QTest::mouseClick(install, Qt::LeftButton, Qt::NoModifier, install->rect().center());
+        EXPECT_TRUE(script.Seen().empty());
+        ASSERT_EQ(FOpened.size(), 2u);
+        EXPECT_EQ(FOpened[1], QUrl::fromLocalFile(Target()));
+        EXPECT_EQ(FKills, 1);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Responsiveness while the server stalls
+
+TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheServerStalls) {
+    testsupport::TTempDir bodies;
+    const std::string body = bodies.Write("body", BinaryPattern(400000, 6));
+    TFaultServer server(OneAnswer(body, R"(, "stall_after": 100000, "stall_ms": 3000)"));
+    const std::string url = server.BaseUrl() + "/uploads/" + KName.toStdString();
+    auto window = Window(url, url);
+
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    qint64 firstTick = -1;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        if (window->IsDownloading()) {
+            if (firstTick < 0) {
+                firstTick = now;
+            } else {
+                longestGap = std::max(longestGap, now - last);
+            }
+        }
+        last = now;
+    });
+    clock.start();
+    ticker.start(10);
+
+    TDialogScript script({TAnswer::Close}); // the cut-off body fails
+    QElapsedTimer download;
+    download.start();
+    ClickDownloadNow(*window);
+    const qint64 took = download.elapsed();
+    ticker.stop();
+
+    EXPECT_GE(took, 3000) << "the server did not stall";
+    ASSERT_GE(firstTick, 0);
+    std::printf("longest gap between UI timer ticks during a %lld ms download with a 3 s stall: %lld ms\n",
+                static_cast<long long>(took), static_cast<long long>(longestGap));
+    EXPECT_LT(longestGap, 100);
+    EXPECT_EQ(script.Seen().size(), 1u);
+}
+
+} // namespace
