@@ -58,6 +58,12 @@ const char* LevelTag(std::int32_t Level) {
 }
 
 void ScrollOneLineDown(QAbstractScrollArea* Area) {
+    // Item views lay out new rows later; without the layout now, the step is clamped to the old range and
+    // a shown view falls one line behind with every message. A hidden one is laid out when it is shown.
+    auto* view = qobject_cast<QAbstractItemView*>(Area);
+    if (view != nullptr && view->isVisible()) {
+        view->doItemsLayout();
+    }
     Area->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }
 
