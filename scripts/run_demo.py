@@ -1,0 +1,101 @@
+"""The body of scripts/run.sh: demo mirrors, a build pointed at them, and the program on a display."""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import keltrima_demo as demo  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build-run")
+SIZE = 8 * 1024 * 1024
+
+
+def build(mirrors):
+    cmake = ["cmake", "-S", ROOT, "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+             "-DKELTRIMA_MIRROR_DX=" + mirrors.url(0), "-DKELTRIMA_MIRROR_LT=" + mirrors.url(1)]
+    subprocess.run(cmake, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", BUILD, "-j2", "--target", "keltrima"], check=True)
+    # The program keeps its downloads and logs in "Keltrima/" beside itself: give it a folder of its own.
+    home = os.path.join(BUILD, "demo")
+    os.makedirs(home, exist_ok=True)
+    exe = os.path.join(home, "keltrima")
+    shutil.copy2(os.path.join(BUILD, "app", "keltrima"), exe)
+    return home, exe
+
+
+def crop_to_window(x, window, shot, path, margin=24):
+    left, top, width, height = x.window_geometry(window)
+    subprocess.run(["convert", shot, "-crop",
+                    "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin, left - margin, top - margin),
+                    "+repage", path], check=True)
+    return path
+
+
+def headless(home, exe, out_dir):
+    os.makedirs(out_dir, exist_ok=True)
+    target = os.path.join(home, "Keltrima", demo.INSTALLER_NAME)
+    for leftover in (target, target + ".tmp", target + ".sdc"):
+        if os.path.exists(leftover):
+            os.remove(leftover)
+    shots = []
+    with demo.XServer(compositor=True) as x:
+        env = x.env()
+        with demo.program(exe, env) as proc:
+            window = x.find_window("Keltrima", size=(620, 416))
+            time.sleep(1.5)  # the shadow follows its form after a short delay
+
+            def snap(name):
+                raw = x.screenshot(os.path.join(out_dir, "root.png"))
+                shots.append(crop_to_window(x, window, raw, os.path.join(out_dir, name)))
+                os.remove(raw)
+
+            snap("1-start.png")
+            x.click(window, *demo.DOWNLOAD_NOW_CENTRE)
+            partial = target + ".tmp"
+            demo.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > SIZE * 2 // 5, 60,
+                          what="the download to get going")
+            snap("2-downloading.png")
+            demo.wait_for(lambda: os.path.isfile(target), 120, what="the download to finish")
+            time.sleep(1.0)
+            snap("3-finished.png")
+            if proc.poll() is not None:
+                raise SystemExit("the program ended unexpectedly (exit status %d)" % proc.returncode)
+    same = demo.sha256_of(target) == demo.sha256_of(os.path.join(MIRRORS.dir, "mirror1", "uploads",
+                                                                   demo.INSTALLER_NAME))
+    print("downloaded: %s (%s)" % (target, "identical to the mirror's file" if same else "DIFFERENT"))
+    print("screenshots:")
+    for shot in shots:
+        print("  " + shot)
+    return 0 if same else 1
+
+
+MIRRORS = None
+
+
+def main():
+    global MIRRORS
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--headless", action="store_true", help="use Xvfb even when a display is present")
+    parser.add_argument("--screenshots", default=os.path.join(BUILD, "screenshots"),
+                        help="where the headless run saves its screenshots")
+    args = parser.parse_args()
+    display = os.environ.get("DISPLAY") and not args.headless
+    # Throttled when nobody watches, so that the screenshots catch the progress page.
+    with demo.Mirrors(demo.generated_bytes(SIZE), rate=None if display else "3m") as mirrors:
+        MIRRORS = mirrors
+        print("demo mirrors: %s and %s (serving %s)" % (mirrors.url(0), mirrors.url(1), demo.INSTALLER_PATH))
+        home, exe = build(mirrors)
+        if display:
+            print("starting %s on %s; the mirrors stop when it ends" % (exe, os.environ["DISPLAY"]))
+            status = subprocess.call([exe])
+            return 0 if status in (0, 255) else status  # 255: the program ended itself
+        return headless(home, exe, args.screenshots)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
