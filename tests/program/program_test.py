@@ -108,6 +108,7 @@ class ProgramTest(unittest.TestCase):
             env.pop("QT_QPA_PLATFORM", None)
             with demo.program(self.exe, env) as first:
                 window = x.find_window("Keltrima", size=(620, 416))
+                time.sleep(1.0)  # as a user would: the window has settled before its close button is pressed
                 # A close request on the start page is the close button: the program ends itself.
                 subprocess.run([CLOSE_WINDOW, window], env=env, check=True, timeout=20)
                 self.assertEqual(first.wait(20), 255)
