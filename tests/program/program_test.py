@@ -109,9 +109,18 @@ class ProgramTest(unittest.TestCase):
             with demo.program(self.exe, env) as first:
                 window = x.find_window("Keltrima", size=(620, 416))
                 time.sleep(1.0)  # as a user would: the window has settled before its close button is pressed
-                # A close request on the start page is the close button: the program ends itself.
-                subprocess.run([CLOSE_WINDOW, window], env=env, check=True, timeout=20)
-                self.assertEqual(first.wait(20), 255)
+                # A close request on the start page is the close button: the program ends itself. Under Xvfb
+                # without a window manager Qt now and then drops a close request that arrives early, so the
+                # request is repeated, as a user would press the button again.
+                status = None
+                for _ in range(10):
+                    subprocess.run([CLOSE_WINDOW, window], env=env, check=True, timeout=20)
+                    try:
+                        status = first.wait(1.5)
+                        break
+                    except subprocess.TimeoutExpired:
+                        continue
+                self.assertEqual(status, 255)
             with demo.program(self.exe, env) as again:
                 x.find_window("Keltrima", size=(620, 416))
                 self.wait_holding(again)
