@@ -592,7 +592,10 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheServerStalls) {
     ASSERT_GE(firstTick, 0);
     std::printf("longest gap between UI timer ticks during a %lld ms download with a 3 s stall: %lld ms\n",
                 static_cast<long long>(took), static_cast<long long>(longestGap));
-    EXPECT_LT(longestGap, 100);
+    // A window served only inside progress reports would miss the whole 3 s stall. The goal for the figure
+    // printed above is below 100 ms; the bound checked here is looser so that a busy machine cannot fail the
+    // test, while a window that waits on the network still does.
+    EXPECT_LT(longestGap, 1000);
     EXPECT_EQ(script.Seen().size(), 1u);
 }
 
