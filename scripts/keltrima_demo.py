@@ -161,6 +161,8 @@ http {
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        if self.proc and self.proc.stderr:
+            self.proc.stderr.close()
         self.proc = None
         if self._own_dir:
             shutil.rmtree(self.dir, ignore_errors=True)

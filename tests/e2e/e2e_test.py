@@ -101,6 +101,11 @@ class EndToEnd(unittest.TestCase):
                 partial = self.target + ".tmp"
                 demo.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > SIZE // 3, 60,
                               what="a third of the file")
+                # While the transfer runs the Install picture is not there: the comparison above can fail.
+                shot = x.screenshot(os.path.join(self.dir, "running.png"))
+                left, top, _, _ = x.window_geometry(window)
+                differing = different_pixels(shot, (left + rx, top + ry, rw, rh), INSTALL_PICTURE, self.dir)
+                self.assertGreater(differing, rw * rh // 5, "an Install picture during the transfer")
                 proc.kill()
                 proc.wait()
             finally:
