@@ -133,11 +133,18 @@ class EndToEnd(unittest.TestCase):
 def main():
     global PROGRAM, INSTALL_PICTURE, PORT
     PROGRAM, INSTALL_PICTURE, PORT = sys.argv[1], sys.argv[2], int(sys.argv[3])
-    if os.environ.get("KELTRIMA_E2E_NAMESPACE") != "1":
-        env = dict(os.environ, KELTRIMA_E2E_NAMESPACE="1")
+    if os.environ.get("KELTRIMA_E2E_NAMESPACE") is None:
         unshare = ["unshare", "--net"] if os.geteuid() == 0 else ["unshare", "--net", "--map-root-user"]
-        sys.exit(subprocess.call(unshare + [sys.executable] + sys.argv, env=env))
-    bring_loopback_up()
+        if subprocess.call(unshare + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0:
+            env = dict(os.environ, KELTRIMA_E2E_NAMESPACE="own")
+            sys.exit(subprocess.call(unshare + [sys.executable] + sys.argv, env=env))
+        # No network namespace to be had here: the program's port must then be free on the machine itself.
+        busy = [h for h in ("127.0.0.1", "127.0.0.2") if not demo.port_is_free(h, PORT)]
+        if busy:
+            sys.exit("no network namespace available and port %d is taken on %s" % (PORT, ", ".join(busy)))
+        os.environ["KELTRIMA_E2E_NAMESPACE"] = "shared"
+    if os.environ["KELTRIMA_E2E_NAMESPACE"] == "own":
+        bring_loopback_up()
     unittest.main(argv=[sys.argv[0]], verbosity=2)
 
 
