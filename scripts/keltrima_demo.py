@@ -187,7 +187,7 @@ class XServer:
     def start(self):
         read_fd, write_fd = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.size, "-nolisten", "tcp", "-wr"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.size, "-nolisten", "tcp", "-noreset", "-wr"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""
@@ -243,10 +243,14 @@ class XServer:
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
-    def find_window(self, title, size=None, timeout=20):
-        """The id of a visible window with exactly this title (and this size, when given)."""
+    def find_window(self, title, size=None, timeout=20, proc=None):
+        """The id of a visible window with exactly this title (and this size, when given). With proc, fails
+        at once when that process ends first."""
 
         def search():
+            if proc is not None and proc.poll() is not None:
+                raise RuntimeError("the program ended with status %d before showing %s: %s" % (
+                    proc.returncode, title, proc.stderr.read().decode("utf-8", "replace") if proc.stderr else ""))
             out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title, check=False)
             for window in out.split():
                 try:
