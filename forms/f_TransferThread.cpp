@@ -1,9 +1,9 @@
 #include "forms/f_TransferThread.h"
 
-#include <atomic>
 #include <exception>
 #include <thread>
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QObject>
@@ -50,10 +50,15 @@ int RunTransferThread(QObject* Context,
             Qt::QueuedConnection);
     });
 
-    while (!finished) {
-        loop.exec();
-        if (!finished && OnLoopInterrupted) {
+    loop.exec();
+    if (!finished) {
+        // Something quit the event loops (an application quit ends every running loop, and every later one at
+        // once). The worker still needs its reports answered, so events are served directly until it ends.
+        if (OnLoopInterrupted) {
             OnLoopInterrupted();
+        }
+        while (!finished) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
     }
     worker.join();

@@ -12,8 +12,8 @@ class QObject;
 // Transfer: runs on the worker thread and gets the callback to hand to the client; its result is returned.
 // OnReport: runs on the thread of Context for every report, while the worker waits for it. An exception it
 // raises is raised again on the worker, inside the client's call, as if the callback had run there.
-// OnLoopInterrupted: called on the calling thread when something ends the local loop (an application quit)
-// before the transfer has ended; the loop then waits on, since the worker must be joined before returning.
+// OnLoopInterrupted: called once on the calling thread when something ends the local loop (an application
+// quit) before the transfer has ended; events are then served on until the worker has ended and is joined.
 int RunTransferThread(QObject* Context,
                       const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
                       const THttpDownloadCallback& OnReport, const std::function<void()>& OnLoopInterrupted);
