@@ -153,6 +153,7 @@ void TFormShadow::SetForm(QWidget* form) {
     if (FForm) {
         FForm->removeEventFilter(this);
         disconnect(FDestroyedConnection);
+        ShowShadowWindow(false); // a detached shadow would stay behind on the screen
         FFormHandle = 0;
         FShown = false;
         FTimer.stop();
