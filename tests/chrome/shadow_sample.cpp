@@ -1,6 +1,8 @@
 // The look tool: a frameless 620 x 416 sample window with its drop shadow, on a light desktop-coloured
 // backdrop, for a screenshot under Xvfb with a compositing manager (scripts/shadow-look.sh).
-// Usage: shadow_sample [seconds before quitting, default 8]
+// Usage: shadow_sample [seconds before quitting, default 8] [--follow]
+//   --follow: after one second the form moves to (60, 60) and shrinks to 500 x 300, so that the
+//   picture shows whether the shadow followed.
 #include "chrome/CjkFont.h"
 #include "chrome/f_ShadowFrame.h"
 
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
     form.show();
     shadow->SetShadowVisible(true);
 
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--follow"))
+        QTimer::singleShot(1000, &form, [&form] { form.setGeometry(60, 60, 500, 300); });
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     return app.exec();
 }
