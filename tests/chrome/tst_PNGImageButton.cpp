@@ -291,6 +291,19 @@ private slots:
         shown = button.Render();
         QCOMPARE(shown.pixel(13 + 3, 13), qRgb(255, 255, 255));
         QCOMPARE(shown.pixel(12 + 3, 13), qRgb(255, 0, 0));
+
+        // The popup arrow shows at the right edge only while a popup menu is attached.
+        button.SetIcon(QImage());
+        button.SetStretch(true); // red over the right half
+        button.SetPopupArrow(Solid({4, 6}, Qt::black));
+        QCOMPARE(button.Render().pixel(21, 12), qRgb(255, 0, 0));
+        QMenu menu;
+        button.SetPopupMenu(&menu);
+        button.SetPopupArrowOffsetY(1);
+        shown = button.Render();
+        QCOMPARE(shown.pixel(21, 12 + 1), qRgb(0, 0, 0)); // x = 30 - 4 - 5, y = (30 - 6) / 2 + 1
+        QCOMPARE(shown.pixel(20, 13), qRgb(255, 0, 0));
+        QCOMPARE(shown.pixel(21, 12), qRgb(255, 0, 0));
     }
 
     void groupReleasesTheOthers() {
