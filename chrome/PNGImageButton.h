@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <QMenu>
+#include <QMouseEvent>
 
 class TPNGImageButton : public QWidget {
     Q_OBJECT

@@ -2,6 +2,8 @@
 # Takes a screenshot of the shadow sample window under Xvfb with a compositing manager.
 # Usage: scripts/shadow-look.sh [build dir, default build] [output png, default /tmp/shadow-look.png]
 #        FOLLOW=1 scripts/shadow-look.sh ...          the form moves and shrinks before the picture
+#        HOVER=1 scripts/shadow-look.sh ...           the mouse over the close button, then the picture
+#        DRAG=1 scripts/shadow-look.sh ...            the window dragged by its banner before the picture
 #        NO_COMPOSITOR=1 scripts/shadow-look.sh ...   takes the same picture without a compositor
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +32,15 @@ if [ -z "${NO_COMPOSITOR:-}" ]; then
 fi
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$sample" 6 ${FOLLOW:+--follow} &
 pids+=($!)
-sleep 3
+sleep 2.5
+if [ -n "${HOVER:-}" ]; then  # the mouse over the close button and the download picture's hover
+  DISPLAY=$display xdotool mousemove 745 120; sleep 0.4
+  DISPLAY=$display import -window root "${out%.png}-close.png"
+  DISPLAY=$display xdotool mousemove 450 450; sleep 0.4
+fi
+if [ -n "${DRAG:-}" ]; then  # drag the window by its banner 60 px right and 40 px down
+  DISPLAY=$display xdotool mousemove 300 200 mousedown 1 mousemove 330 220 mousemove 360 240 mouseup 1
+  sleep 0.5
+fi
 DISPLAY=$display import -window root "$out"
 echo "$out"

@@ -1,16 +1,29 @@
-// The look tool: a frameless 620 x 416 sample window with its drop shadow, on a light desktop-coloured
-// backdrop, for a screenshot under Xvfb with a compositing manager (scripts/shadow-look.sh).
+// The look tool: a frameless 620 x 416 sample window with its drop shadow, built from the chrome's
+// controls and the program's pictures (banner that drags the window, minimise and close picture buttons,
+// a clickable picture with a hover picture), on a light desktop-coloured backdrop, for a screenshot under
+// Xvfb with a compositing manager (scripts/shadow-look.sh).
 // Usage: shadow_sample [seconds before quitting, default 8] [--follow]
 //   --follow: after one second the form moves to (60, 60) and shrinks to 500 x 300, so that the
 //   picture shows whether the shadow followed.
 #include "chrome/CjkFont.h"
+#include "chrome/ClickImage.h"
+#include "chrome/PNGImageButton.h"
+#include "chrome/WindowDrag.h"
 #include "chrome/f_ShadowFrame.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+QImage Picture(const char* name) {
+    return QImage(QStringLiteral(":/pictures/") + QLatin1String(name));
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -23,22 +36,39 @@ int main(int argc, char** argv) {
     backdrop.show();
 
     QWidget form(nullptr, Qt::FramelessWindowHint);
-    form.setStyleSheet("QWidget#form { background: white; }"
-                       "QLabel#title { background: rgb(66, 139, 202); color: white; padding-left: 12px; }");
     form.setObjectName("form");
-    auto* layout = new QVBoxLayout(&form);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* title = new QLabel(QStringLiteral("阴影示例窗口"), &form);
-    title->setObjectName("title");
-    title->setFont(YaheiFont(15));
-    title->setFixedHeight(35);
-    layout->addWidget(title);
-    auto* body = new QLabel(QStringLiteral("无边框窗口 620 × 416，带柔和的阴影"), &form);
-    body->setFont(YaheiFont(15));
-    body->setAlignment(Qt::AlignCenter);
-    layout->addWidget(body, 1);
-    form.setGeometry(140, 110, 620, 416);
+    form.setStyleSheet("QWidget#form { background: white; }");
+    form.setFont(YaheiFont(12));
 
+    auto* banner = new TClickImage(&form);
+    banner->SetPictures(Picture("banner.png"));
+    banner->setGeometry(0, 0, 620, 241);
+    banner->setCursor(Qt::ArrowCursor);
+    QObject::connect(banner, &TClickImage::OnMouseDown, banner,
+                     [&form](QMouseEvent* event) { DragWindow(&form, event); });
+
+    auto* minimise = new TPNGImageButtonEx(&form);
+    minimise->SetPngImg(Picture("min_normal.png"));
+    minimise->SetPngOver(Picture("min_hover.png"));
+    minimise->move(560, 0);
+    minimise->setCursor(Qt::PointingHandCursor);
+    QObject::connect(minimise, &TPNGImageButton::OnClick, &form, &QWidget::showMinimized);
+    auto* close = new TPNGImageButtonEx(&form);
+    close->SetPngImg(Picture("close_normal.png"));
+    close->SetPngOver(Picture("close_hover.png"));
+    close->move(590, 0);
+    close->setCursor(Qt::PointingHandCursor);
+    QObject::connect(close, &TPNGImageButton::OnClick, &app, &QApplication::quit);
+
+    auto* text = new QLabel(QStringLiteral("无边框窗口 620 × 416，带柔和的阴影"), &form);
+    text->setFont(YaheiFont(15));
+    text->setAlignment(Qt::AlignCenter);
+    text->setGeometry(0, 256, 620, 30);
+    auto* action = new TClickImage(&form);
+    action->SetPictures(Picture("download_now.png"), Picture("download_now_hover.png"));
+    action->setGeometry((620 - 215) / 2, 310, 215, 57);
+
+    form.setGeometry(140, 110, 620, 416);
     auto* shadow = new TFormShadow(&form);
     shadow->SetForm(&form);
     form.show();
