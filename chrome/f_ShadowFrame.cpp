@@ -88,6 +88,7 @@ public:
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_QuitOnClose, false); // never keeps the program running on its own
         setFocusPolicy(Qt::NoFocus);
         setGeometry(-1000, 0, 1, 1);
     }

@@ -92,6 +92,16 @@ QRect ServerGeometry(QWidget* w) {
     return r;
 }
 
+// A window that counts the mouse presses the X server gives it.
+class TPressCounter : public QWidget {
+public:
+    using QWidget::QWidget;
+    int Presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++Presses; }
+};
+
 struct TForm {
     std::unique_ptr<QWidget> Form = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
     TFormShadow* Shadow = new TFormShadow(Form.get());
@@ -146,6 +156,21 @@ private slots:
         QTRY_VERIFY(f.Form->isActiveWindow());
         QTRY_VERIFY(StackIndex(f.Form.get()) > StackIndex(&later));
         QTRY_COMPARE(StackIndex(f.Shadow->ShadowWindow()), StackIndex(f.Form.get()) - 1);
+    }
+
+    // A click on the shadow band reaches the window below it.
+    void clicksFallThroughTheShadow() {
+        TPressCounter below(nullptr, Qt::FramelessWindowHint);
+        below.setGeometry(0, 0, 300, 300);
+        below.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&below));
+        TForm f(QRect(100, 100, 300, 200));
+        QTRY_VERIFY(f.Shadow->ShadowWindowVisible());
+        QTRY_COMPARE(ServerGeometry(f.Shadow->ShadowWindow()), QRect(84, 84, 332, 232));
+        QTRY_VERIFY(StackIndex(f.Shadow->ShadowWindow()) > StackIndex(&below));
+        TChild click;
+        QVERIFY(click.Start({"xdotool", "mousemove", "92", "150", "click", "1"}));
+        QTRY_COMPARE(below.Presses, 1);
     }
 
     void followsAMoveOnTheServer() {
