@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
-class QMenu;
+#include <QMenu>
 
 class TPNGImageButton : public QWidget {
     Q_OBJECT
