@@ -60,16 +60,18 @@ void Tfrm_Info::FormCreate() {
     FShadow->SetForm(this);
 }
 
+QPoint Tfrm_Info::PlaceOnScreen(QPoint stored, QSize size, QRect area) {
+    const int x = std::clamp(stored.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+    const int y = std::clamp(stored.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+    return {x, y};
+}
+
 void Tfrm_Info::KeepOnScreen() {
     // The stored place suits a common desktop; on a smaller screen the window is moved in so that it
-    // can still be seen whole.
+    // can be seen whole. (A stored layout keeps the place of its window, but uic applies only the size.)
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    const QRect area = screen->availableGeometry();
-    const int x = std::clamp(this->x(), area.left(), std::max(area.left(), area.right() + 1 - width()));
-    const int y = std::clamp(this->y(), area.top(), std::max(area.top(), area.bottom() + 1 - height()));
-    move(x, y);
+    const QPoint stored(StoredLeft, StoredTop);
+    move(screen != nullptr ? PlaceOnScreen(stored, size(), screen->availableGeometry()) : stored);
 }
 
 void Tfrm_Info::showEvent(QShowEvent* event) {

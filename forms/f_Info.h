@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
 #include <memory>
 
@@ -24,6 +27,10 @@ public:
     static constexpr int frUseBrowser = 1;
     static constexpr int frDownloadAgain = 2;
 
+    // The stored screen place of the window (left, top), as the layout gives it.
+    static constexpr int StoredLeft = 482;
+    static constexpr int StoredTop = 281;
+
     explicit Tfrm_Info(QWidget* parent = nullptr);
     ~Tfrm_Info() override;
     Tfrm_Info(const Tfrm_Info&) = delete;
@@ -31,6 +38,10 @@ public:
 
     int Result() const { return FResult; }
     TFormShadow* Shadow() const { return FShadow; }
+
+    // Where a window of the given size shows: at the stored place, moved in as far as needed to lie
+    // whole within the screen area (its top-left corner stays inside when the window is larger).
+    static QPoint PlaceOnScreen(QPoint stored, QSize size, QRect area);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -26,6 +26,8 @@ private slots:
     void WaysOut();
     void EveryCallIsANewWindow();
     void StoredLayout();
+    void PlaceOnScreen_data();
+    void PlaceOnScreen();
     void TitleBarDragsTheWindow();
 };
 
@@ -84,11 +86,8 @@ void TFailPromptTest::StoredLayout() {
         QVERIFY(form->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(qobject_cast<QLabel*>(Child(form, "lblSysTitle"))->text(), QStringLiteral("提示信息"));
 
-        // The stored place where the screen has room for it, otherwise moved in to be seen whole.
         const QRect area = form->screen()->availableGeometry();
-        QVERIFY(area.contains(form->frameGeometry()));
-        if (area.contains(QRect(482, 281, 413, 161)))
-            QCOMPARE(form->pos(), QPoint(482, 281));
+        QCOMPARE(form->pos(), Tfrm_Info::PlaceOnScreen(QPoint(482, 281), QSize(413, 161), area));
 
         // The whole sentence fits its fixed box: no line of it is cut off.
         auto* text = qobject_cast<QLabel*>(Child(form, "Label1"));
@@ -108,6 +107,23 @@ void TFailPromptTest::StoredLayout() {
     });
     QVERIFY(run.Acted);
     QVERIFY(!run.TimedOut);
+}
+
+void TFailPromptTest::PlaceOnScreen_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("common desktop") << QRect(0, 0, 1366, 728) << QPoint(482, 281);
+    QTest::newRow("exactly fits") << QRect(0, 0, 895, 442) << QPoint(482, 281);
+    QTest::newRow("small screen") << QRect(0, 0, 800, 600) << QPoint(387, 281);
+    QTest::newRow("short screen") << QRect(0, 0, 1024, 400) << QPoint(482, 239);
+    QTest::newRow("task bar on the left") << QRect(600, 0, 1320, 1040) << QPoint(600, 281);
+    QTest::newRow("smaller than the window") << QRect(0, 0, 320, 120) << QPoint(0, 0);
+}
+
+void TFailPromptTest::PlaceOnScreen() {
+    QFETCH(QRect, area);
+    QFETCH(QPoint, expected);
+    QCOMPARE(Tfrm_Info::PlaceOnScreen(QPoint(482, 281), QSize(413, 161), area), expected);
 }
 
 void TFailPromptTest::TitleBarDragsTheWindow() {
