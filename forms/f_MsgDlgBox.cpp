@@ -44,6 +44,22 @@ bool IsBlankText(const QString& text) {
     return std::all_of(text.cbegin(), text.cend(), IsBlank);
 }
 
+// The text with a break opportunity (a zero-width space) between every two printable ASCII characters,
+// so that a word longer than a whole line, such as a path or an address, wraps instead of running out of
+// the box. Chinese text breaks between its characters anyway, and its punctuation keeps its place.
+QString BreakableAnywhere(const QString& text) {
+    constexpr QChar ZeroWidthSpace(0x200B);
+    const auto printableAscii = [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7F; };
+    QString result;
+    result.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        result += text[i];
+        if (i + 1 < text.size() && printableAscii(text[i]) && printableAscii(text[i + 1]))
+            result += ZeroWidthSpace;
+    }
+    return result;
+}
+
 // The detail text one line per line, whatever line ends it came with.
 QString DetailLines(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -173,6 +189,8 @@ void Tfrm_MsgDlg::FitMessage() {
         const int wrapWidth = WrapRight - left;
         const int lines = (width + wrapWidth - 1) / wrapWidth;
         label->setWordWrap(true);
+        if (label->minimumSizeHint().width() > wrapWidth)
+            label->setText(BreakableAnywhere(label->text()));
         // The lines the text needs at that width. Whole characters and words rarely fill a line
         // exactly, so the wrapped text may need more lines than its width divided by the wrap width;
         // the label is made tall enough for those as well, so that no line is cut off.

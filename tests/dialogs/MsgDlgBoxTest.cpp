@@ -96,6 +96,8 @@ private slots:
     void ShortMessage();
     void MediumMessageWidensTheBox();
     void LongMessageWrapsAt413();
+    void OverlongWordWraps_data();
+    void OverlongWordWraps();
     void ButtonsFromTheRight_data();
     void ButtonsFromTheRight();
     void DetailPaneOpensAndCloses();
@@ -297,6 +299,32 @@ void TMsgDlgBoxTest::LongMessageWrapsAt413() {
     QCOMPARE(Child(&form, "pnlMsg")->height(), 102 + grown);
     QCOMPARE(form.height(), 183 + grown);
     QCOMPARE(Child(&form, "pnlButton")->geometry().bottom(), Child(&form, "pnl_body")->height() - 1);
+}
+
+void TMsgDlgBoxTest::OverlongWordWraps_data() {
+    QTest::addColumn<QString>("message");
+    QTest::newRow("path") << QStringLiteral(
+        "无法写入文件 /home/someuser/Downloads/Keltrima/"
+        "Keltrima_ShanDong_Full_Installation_Package_2026.exe.tmp，请检查磁盘空间");
+    QTest::newRow("address") << QStringLiteral("http://dx.keltrima-mirror.example/uploads/"
+                                               "averyveryveryverylongfilenamewithoutanybreakopportunity.exe");
+}
+
+void TMsgDlgBoxTest::OverlongWordWraps() {
+    // A word longer than a line (a path, an address) wraps too, instead of being cut at the box's edge.
+    QFETCH(QString, message);
+    Tfrm_MsgDlg form;
+    form.Prepare(mbkError, message, QString(), false, QString());
+    QCOMPARE(form.width(), 500);
+    auto* label = Child<QLabel>(&form, "lblMsg");
+    QCOMPARE(label->width(), 413);
+    QVERIFY2(label->minimumSizeHint().width() <= 413, "a word runs out of the box");
+    QVERIFY2(label->height() >= label->heightForWidth(413), "the last line of the message is cut off");
+    QCOMPARE(Child(&form, "pnlMsg")->height(), 102 + std::max(0, 14 + label->height() + 10 - 80));
+    // Nothing of the text is lost on the way: only invisible break opportunities are added.
+    QString shown = label->text();
+    shown.remove(QChar(0x200B));
+    QCOMPARE(shown, message + QStringLiteral("  "));
 }
 
 void TMsgDlgBoxTest::ButtonsFromTheRight_data() {
