@@ -134,10 +134,10 @@ QImage Banner() {
         double BaseY, Amplitude, Phase, Periods, Width;
         int Alpha;
     };
-    const TRibbon ribbons[] = {{176, 16, 0.4, 1.1, 1.4, 70},
-                               {184, 20, 1.1, 0.9, 1.0, 50},
-                               {170, 12, 2.0, 1.3, 1.0, 40},
-                               {192, 24, 2.8, 0.8, 2.0, 28}};
+    const TRibbon ribbons[] = {{176, 16, 0.4, 1.1, 1.4, 90},
+                               {184, 20, 1.1, 0.9, 1.0, 64},
+                               {170, 12, 2.0, 1.3, 1.0, 50},
+                               {192, 24, 2.8, 0.8, 2.0, 36}};
     p.setBrush(Qt::NoBrush);
     for (const TRibbon& r : ribbons) {
         QLinearGradient fade(0, 0, w, 0);
@@ -198,7 +198,8 @@ QImage TitleButton(bool Close, bool Hover) {
     if (Close) {
         DrawCross(p, QPointF(15, 13.5), 4.5, 1.5, ink);
     } else {
-        p.fillRect(QRectF(10, 14, 10, 1.5), ink);
+        // Whole pixels, so that the line stays sharp.
+        p.fillRect(QRect(10, 13, 10, 2), ink);
     }
     return picture;
 }
@@ -369,9 +370,9 @@ QImage MessageIcon(TMsgIcon Kind) {
         fill.setColorAt(0.0, Mix(kWarning, Qt::white, 0.2));
         fill.setColorAt(1.0, Mix(kWarning, Qt::black, 0.08));
         p.setBrush(fill);
-        p.setPen(QPen(Mix(kWarning, Qt::black, 0.22), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(Mix(kWarning, Qt::black, 0.22), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPath(triangle);
-        DrawMark(p, QPointF(24, 27), 15, true);
+        DrawMark(p, QPointF(24, 27.5), 18, true);
         break;
     }
     }

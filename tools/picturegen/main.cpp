@@ -129,7 +129,7 @@ int Sheet(const QString& File, const std::vector<TPicture>& Pictures, const std:
     int rowHeight = 0;
     for (std::size_t i = 0; i < Pictures.size(); ++i) {
         const QSize size = Images[i].size();
-        if (x + size.width() + margin > width) {
+        if (x + std::max(size.width(), 120) + margin > width) {
             x = margin;
             y += rowHeight + 22;
             rowHeight = 0;
