@@ -40,8 +40,7 @@ Tfrm_Info::Tfrm_Info(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
 Tfrm_Info::~Tfrm_Info() = default;
 
 void Tfrm_Info::FormCreate() {
-    const QImage titleBar(QStringLiteral(":/pictures/info_titlebar.png"));
-    ui->pnl_Titile->SetPictures(titleBar, titleBar);
+    ui->pnl_Titile->SetPictures(QImage(QStringLiteral(":/pictures/info_titlebar.png")));
     ui->pnl_Titile->SetStretch(true);
     // The title text drags the window like the bar beneath it.
     ui->lblSysTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -51,8 +50,7 @@ void Tfrm_Info::FormCreate() {
 
     ui->btnReLoad->SetPictures(QImage(QStringLiteral(":/pictures/redownload.png")),
                                QImage(QStringLiteral(":/pictures/redownload_hover.png")));
-    const QImage link(QStringLiteral(":/pictures/browser_link.png"));
-    ui->btnUseIE->SetPictures(link, link);
+    ui->btnUseIE->SetPictures(QImage(QStringLiteral(":/pictures/browser_link.png")));
 
     KeepOnScreen();
 

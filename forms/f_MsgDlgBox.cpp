@@ -102,8 +102,7 @@ void Tfrm_MsgDlg::FormCreate() {
     FMsgPanelHeight = ui->pnlMsg->height();
     FCloseRightGap = ui->pnl_title->width() - ui->Image2->x();
 
-    ui->Image1->SetPictures(QImage(QStringLiteral(":/pictures/msg_titlebar.png")),
-                            QImage(QStringLiteral(":/pictures/msg_titlebar.png")));
+    ui->Image1->SetPictures(QImage(QStringLiteral(":/pictures/msg_titlebar.png")));
     ui->Image1->SetStretch(true);
     ui->Image2->SetPictures(QImage(QStringLiteral(":/pictures/msg_close.png")),
                             QImage(QStringLiteral(":/pictures/msg_close_hover.png")));
