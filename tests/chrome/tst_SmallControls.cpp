@@ -209,8 +209,16 @@ private slots:
         QCOMPARE(shownClicks.count() + hiddenClicks.count(), 1);
     }
 
-    // Without a window manager the system move is refused and the window follows the mouse itself.
+    // Without a window manager the system move is refused and the window follows the mouse itself,
+    // whichever button was pressed on the title bar.
+    void dragMovesTheWindow_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("left") << Qt::LeftButton;
+        QTest::newRow("right") << Qt::RightButton;
+        QTest::newRow("middle") << Qt::MiddleButton;
+    }
     void dragMovesTheWindow() {
+        QFETCH(Qt::MouseButton, button);
         QWidget window(nullptr, Qt::FramelessWindowHint);
         auto* banner = new TBanner(&window);
         banner->setGeometry(0, 0, 200, 40);
@@ -218,12 +226,12 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QPoint start = window.pos();
-        QTest::mousePress(banner, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+        QTest::mousePress(banner, button, Qt::NoModifier, QPoint(20, 20));
         QTest::mouseMove(banner, QPoint(50, 30));
         QTRY_COMPARE(window.pos(), start + QPoint(30, 10));
         QTest::mouseMove(banner, QPoint(20, 60)); // banner coordinates: the banner moved along
         QTRY_COMPARE(window.pos(), start + QPoint(30, 50));
-        QTest::mouseRelease(banner, Qt::LeftButton, Qt::NoModifier, QPoint(20, 60));
+        QTest::mouseRelease(banner, button, Qt::NoModifier, QPoint(20, 60));
         const QPoint released = window.pos();
         QTest::mouseMove(banner, QPoint(100, 10));
         QTest::qWait(30);
