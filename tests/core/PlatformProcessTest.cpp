@@ -1,0 +1,105 @@
+// The process pieces: executable path, single-instance lock, immediate end, connection state.
+#include "platform/Process.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace platform;
+
+TEST(Process, ExecutablePathAndFolder) {
+    const std::string Path = ExecutablePath();
+    ASSERT_FALSE(Path.empty());
+    EXPECT_EQ(Path.front(), '/');
+    EXPECT_NE(Path.find("keltrima_core_tests"), std::string::npos);
+    const std::string Dir = ExecutableDir();
+    EXPECT_EQ(Dir.back(), '/');
+    EXPECT_EQ(Path.rfind(Dir, 0), 0u);
+}
+
+namespace {
+
+// Runs Body in a forked child and returns its exit status.
+template <typename F>
+int InChild(F Body) {
+    const pid_t Pid = ::fork();
+    if (Pid == 0) {
+        ::_exit(Body());
+    }
+    int Status = 0;
+    ::waitpid(Pid, &Status, 0);
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+} // namespace
+
+TEST(Process, SingleInstanceLockIsHeldUntilTheProcessEnds) {
+    testsupport::TTempDir Dir;
+    ::setenv("XDG_RUNTIME_DIR", Dir.Path().c_str(), 1);
+    const std::string Name = "Keltrima_LockTest";
+    // A first process takes the lock and hands over to a grandchild that checks while it is held.
+    const int Status = InChild([&] {
+        if (CreateSingleInstanceLock(Name) != 0) {
+            return 10;
+        }
+        // The same process asking again gets a second descriptor: flock refuses it as well.
+        const int Second = InChild([&] { return CreateSingleInstanceLock(Name) == 183 ? 0 : 1; });
+        return Second;
+    });
+    EXPECT_EQ(Status, 0);
+    // The holder has ended: the lock is free again.
+    EXPECT_EQ(InChild([&] { return CreateSingleInstanceLock(Name); }), 0);
+
+    // Without XDG_RUNTIME_DIR the lock lives in /tmp/<name>-<uid>.
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(InChild([&] { return CreateSingleInstanceLock(Name); }), 0);
+    const std::string Fallback = "/tmp/" + Name + "-" + std::to_string(::getuid());
+    EXPECT_EQ(::access(Fallback.c_str(), F_OK), 0);
+    ::unlink(Fallback.c_str());
+
+    // A folder that cannot hold the lock file gives the errno.
+    ::setenv("XDG_RUNTIME_DIR", Dir.File("missing/folder").c_str(), 1);
+    EXPECT_EQ(InChild([&] { return CreateSingleInstanceLock(Name); }), ENOENT);
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(Process, TerminateEndsAtOnceWithoutFinalisation) {
+    testsupport::TTempDir Dir;
+    const std::string Marker = Dir.File("atexit-ran");
+    static std::string MarkerPath;
+    MarkerPath = Marker;
+    const pid_t Pid = ::fork();
+    if (Pid == 0) {
+        std::atexit([] {
+            FILE* F = std::fopen(MarkerPath.c_str(), "w");
+            if (F) {
+                std::fclose(F);
+            }
+        });
+        TerminateCurrentProcess(-1);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Pid, &Status, 0), Pid);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 255);
+    EXPECT_NE(::access(Marker.c_str(), F_OK), 0) << "atexit handlers must not run";
+}
+
+TEST(Process, ConnectedStateDoesNotCountLoopback) {
+    // Whatever the machine has, the answer must agree with a look at the interfaces that ignores lo.
+    const bool Connected = InternetGetConnectedState();
+    FILE* P = ::popen("ip -o addr show up 2>/dev/null | grep -v ' lo ' | grep -c inet", "r");
+    ASSERT_NE(P, nullptr);
+    int Count = -1;
+    if (std::fscanf(P, "%d", &Count) != 1) {
+        Count = -1;
+    }
+    ::pclose(P);
+    if (Count < 0) {
+        GTEST_SKIP() << "no ip command to compare with";
+    }
+    EXPECT_EQ(Connected, Count > 0);
+}
