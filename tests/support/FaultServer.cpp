@@ -100,7 +100,7 @@ TFaultServer::TFaultServer(const std::string& ScriptJson, const std::string& Cer
 }
 
 std::string TFaultServer::BaseUrl() const {
-    return "http://127.0.0.1:" + std::to_string(FPort);
+    return std::string(FTls ? "https" : "http") + "://127.0.0.1:" + std::to_string(FPort);
 }
 
 std::vector<TRecordedRequest> TFaultServer::Requests() const {
