@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,7 +92,11 @@ TEST(Process, TerminateEndsAtOnceWithoutFinalisation) {
 TEST(Process, ConnectedStateDoesNotCountLoopback) {
     // Whatever the machine has, the answer must agree with a look at the interfaces that ignores lo.
     const bool Connected = InternetGetConnectedState();
-    FILE* P = ::popen("ip -o addr show up 2>/dev/null | grep -v ' lo ' | grep -c inet", "r");
+    // Interfaces that are up with a carrier (LOWER_UP), not loopback, and hold an address.
+    FILE* P = ::popen("command -v ip >/dev/null || { echo -1; exit; }; n=0; for i in $(ip -o link show up | "
+                      "grep LOWER_UP | grep -v LOOPBACK | awk -F': ' '{print $2}' | cut -d@ -f1); do "
+                      "ip -o addr show dev \"$i\" | grep -q inet && n=$((n+1)); done; echo $n",
+                      "r");
     ASSERT_NE(P, nullptr);
     int Count = -1;
     if (std::fscanf(P, "%d", &Count) != 1) {
@@ -102,4 +107,21 @@ TEST(Process, ConnectedStateDoesNotCountLoopback) {
         GTEST_SKIP() << "no ip command to compare with";
     }
     EXPECT_EQ(Connected, Count > 0);
+}
+
+TEST(Process, OnlyLoopbackMeansNotConnected) {
+    // A fresh network namespace holds nothing but lo; with lo up and addressed the answer is still no.
+    const int Status = InChild([] {
+        if (::unshare(CLONE_NEWNET) != 0) {
+            return 77;
+        }
+        if (std::system("ip link set lo up >/dev/null 2>&1") != 0) {
+            return 77;
+        }
+        return InternetGetConnectedState() ? 1 : 0;
+    });
+    if (Status == 77) {
+        GTEST_SKIP() << "no network namespace here";
+    }
+    EXPECT_EQ(Status, 0);
 }
