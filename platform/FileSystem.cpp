@@ -1,0 +1,121 @@
+#include "platform/FileSystem.h"
+
+#include "platform/LastError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool Fail(int Code) {
+    SetLastError(Code);
+    return false;
+}
+
+} // namespace
+
+bool GetFileAttributesEx(const std::string& Path, TFileAttributeData& Data) {
+    struct stat St {};
+    if (Path.empty()) {
+        return Fail(ENOENT);
+    }
+    if (::stat(Path.c_str(), &St) != 0) {
+        return Fail(errno);
+    }
+    Data.IsDirectory = S_ISDIR(St.st_mode);
+    Data.Size = static_cast<std::int64_t>(St.st_size);
+    Data.LastWriteTime = UnixTimeToDateTime(St.st_mtim.tv_sec, St.st_mtim.tv_nsec);
+    return true;
+}
+
+bool PathExists(const std::string& Path) {
+    TFileAttributeData Data;
+    return GetFileAttributesEx(Path, Data);
+}
+
+bool SetFileWriteTime(const std::string& Path, TDateTime Time) {
+    timespec Times[2];
+    if (!DateTimeToUnixTime(Time, Times[1])) {
+        return Fail(EINVAL);
+    }
+    Times[0] = Times[1];
+    if (::utimensat(AT_FDCWD, Path.c_str(), Times, 0) != 0) {
+        return Fail(errno);
+    }
+    return true;
+}
+
+bool ForceDirectories(const std::string& Dir) {
+    if (Dir.empty()) {
+        return Fail(ENOENT);
+    }
+    std::string Path = Dir;
+    while (Path.size() > 1 && Path.back() == PathDelim) {
+        Path.pop_back();
+    }
+    struct stat St {};
+    if (::stat(Path.c_str(), &St) == 0) {
+        return S_ISDIR(St.st_mode) ? true : Fail(ENOTDIR);
+    }
+    const std::string::size_type Slash = Path.find_last_of(PathDelim);
+    if (Slash != std::string::npos && Slash > 0) {
+        if (!ForceDirectories(Path.substr(0, Slash))) {
+            return false;
+        }
+    }
+    if (::mkdir(Path.c_str(), 0777) != 0 && errno != EEXIST) {
+        return Fail(errno);
+    }
+    if (::stat(Path.c_str(), &St) != 0 || !S_ISDIR(St.st_mode)) {
+        return Fail(ENOTDIR);
+    }
+    return true;
+}
+
+bool DeleteFile(const std::string& Path) {
+    if (::unlink(Path.c_str()) != 0) {
+        return Fail(errno);
+    }
+    return true;
+}
+
+bool RenameFileNoReplace(const std::string& From, const std::string& To) {
+    if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return Fail(errno);
+    }
+    // A file system without the no-replace rename: a hard link fails on an existing name just the same.
+    if (::link(From.c_str(), To.c_str()) != 0) {
+        return Fail(errno);
+    }
+    ::unlink(From.c_str());
+    return true;
+}
+
+std::string ExtractFilePath(const std::string& Path) {
+    const std::string::size_type Slash = Path.find_last_of(PathDelim);
+    return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
+}
+
+std::string ExtractFileName(const std::string& Path) {
+    const std::string::size_type Slash = Path.find_last_of(PathDelim);
+    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+std::string ChangeFileExt(const std::string& Path, const std::string& Ext) {
+    const std::string::size_type Slash = Path.find_last_of(PathDelim);
+    const std::string::size_type Dot = Path.find_last_of('.');
+    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) {
+        return Path + Ext;
+    }
+    return Path.substr(0, Dot) + Ext;
+}
+
+} // namespace platform

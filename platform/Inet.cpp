@@ -1,0 +1,818 @@
+#include "platform/Inet.h"
+
+#include "platform/LastError.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <strings.h>
+#include <utility>
+#include <vector>
+
+namespace platform::inet {
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// libcurl's receive buffer: fewer, larger receives and polls.
+constexpr long CurlBufferSize = 512 * 1024;
+// The body held between the network and the caller: about two reads of the caller's chunk size.
+constexpr std::size_t RingCapacity = 256 * 1024;
+constexpr long MaxRedirects = 10;
+constexpr int MaxPollMs = 250;
+
+struct TSettings {
+    std::string Agent;
+    std::uint32_t AccessType = INTERNET_OPEN_TYPE_PRECONFIG;
+    std::string Proxy;
+    std::string ProxyUserName;
+    std::string ProxyPassword;
+    std::string CaFile;
+    std::uint32_t ConnectTimeout = 60000;
+    std::uint32_t SendTimeout = 30000;
+    std::uint32_t ReceiveTimeout = 30000;
+    std::uint32_t DataSendTimeout = 30000;
+    std::uint32_t DataReceiveTimeout = 30000;
+    // Connection
+    std::string HostName;
+    std::uint16_t Port = 0;
+    std::string UserName;
+    std::string Password;
+};
+
+bool Fail(int Code) {
+    SetLastError(Code);
+    return false;
+}
+
+bool SameName(const std::string& A, const std::string& B) {
+    return A.size() == B.size() && strncasecmp(A.c_str(), B.c_str(), A.size()) == 0;
+}
+
+std::string TrimBlanks(const std::string& S) {
+    std::string::size_type B = 0, E = S.size();
+    while (B < E && (S[B] == ' ' || S[B] == '\t' || S[B] == '\r' || S[B] == '\n')) {
+        ++B;
+    }
+    while (E > B && (S[E - 1] == ' ' || S[E - 1] == '\t' || S[E - 1] == '\r' || S[E - 1] == '\n')) {
+        --E;
+    }
+    return S.substr(B, E - B);
+}
+
+void InitCurlOnce() {
+    static std::once_flag Once;
+    std::call_once(Once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+} // namespace
+
+class TSession {
+public:
+    TSettings FSettings;
+};
+
+class TConnection {
+public:
+    TSettings FSettings;
+};
+
+class TRequest {
+public:
+    explicit TRequest(TSettings Settings) : FSettings(std::move(Settings)) {}
+    ~TRequest() { Release(); }
+    TRequest(const TRequest&) = delete;
+    TRequest& operator=(const TRequest&) = delete;
+
+    TSettings FSettings;
+    std::string FVerb;
+    std::string FObjectName;
+    std::uint32_t FFlags = 0;
+    std::vector<std::pair<std::string, std::string>> FHeaders; // name, whole line
+
+    CURLM* FMulti = nullptr;
+    CURL* FEasy = nullptr;
+    curl_slist* FHeaderList = nullptr;
+    bool FInMulti = false;
+    char FErrorBuffer[CURL_ERROR_SIZE] = {};
+    std::string FBody;
+
+    // State of the current exchange.
+    bool FSent = false;
+    bool FHeadersDone = false;
+    bool FDone = false;
+    CURLcode FResult = CURLE_OK;
+    bool FPaused = false;
+    bool FRedirectRefused = false;
+    int FStickyError = 0;
+    int FStatusCode = 0;
+    std::string FStatusText;
+    std::vector<std::string> FBlock; // header lines of the current response block, without line ends
+    bool FBlockHasLocation = false;
+    std::string FLocation;
+    std::vector<std::string> FFinalHeaders;
+    std::vector<char> FRing;
+    std::size_t FRingStart = 0;
+    std::size_t FRingEnd = 0;
+    TClock::time_point FLastActivity;
+
+    void Release() {
+        if (FInMulti) {
+            curl_multi_remove_handle(FMulti, FEasy);
+            FInMulti = false;
+        }
+        if (FEasy) {
+            curl_easy_cleanup(std::exchange(FEasy, nullptr));
+        }
+        if (FMulti) {
+            curl_multi_cleanup(std::exchange(FMulti, nullptr));
+        }
+        if (FHeaderList) {
+            curl_slist_free_all(std::exchange(FHeaderList, nullptr));
+        }
+    }
+
+    void ResetExchange() {
+        if (FInMulti) {
+            curl_multi_remove_handle(FMulti, FEasy);
+            FInMulti = false;
+        }
+        FSent = false;
+        FHeadersDone = false;
+        FDone = false;
+        FResult = CURLE_OK;
+        FPaused = false;
+        FRedirectRefused = false;
+        FStickyError = 0;
+        FStatusCode = 0;
+        FStatusText.clear();
+        FBlock.clear();
+        FBlockHasLocation = false;
+        FLocation.clear();
+        FFinalHeaders.clear();
+        FRingStart = FRingEnd = 0;
+        FErrorBuffer[0] = 0;
+    }
+
+    bool IsSecure() const { return (FFlags & INTERNET_FLAG_SECURE) != 0; }
+    bool FollowsRedirects() const { return (FFlags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0; }
+    std::size_t Buffered() const { return FRingEnd - FRingStart; }
+
+    void EndBlock() {
+        const bool Interim =
+            (FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101) ||
+            (FStatusCode >= 300 && FStatusCode < 400 && FBlockHasLocation && FollowsRedirects());
+        if (!Interim) {
+            FFinalHeaders = FBlock;
+            FHeadersDone = true;
+        }
+    }
+
+    // A redirect that leaves TLS for plain HTTP is not followed.
+    bool RedirectAllowed() const {
+        if (!IsSecure()) {
+            return true;
+        }
+        const std::string::size_type Colon = FLocation.find(':');
+        const std::string::size_type Delim = FLocation.find_first_of("/?#");
+        if (Colon == std::string::npos || (Delim != std::string::npos && Delim < Colon)) {
+            return true; // relative: same scheme
+        }
+        return SameName(FLocation.substr(0, Colon), "https");
+    }
+
+    static std::size_t HeaderCallback(char* Data, std::size_t Size, std::size_t Count, void* User) {
+        TRequest& R = *static_cast<TRequest*>(User);
+        const std::size_t Bytes = Size * Count;
+        R.FLastActivity = TClock::now();
+        std::string Line(Data, Bytes);
+        while (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r')) {
+            Line.pop_back();
+        }
+        if (R.FHeadersDone) {
+            // Trailers of a chunked body: not part of the response headers.
+            return Bytes;
+        }
+        if (Line.compare(0, 5, "HTTP/") == 0) {
+            R.FBlock.clear();
+            R.FBlockHasLocation = false;
+            R.FLocation.clear();
+            R.FStatusCode = 0;
+            R.FStatusText.clear();
+            const std::string::size_type Sp = Line.find(' ');
+            if (Sp != std::string::npos) {
+                std::string::size_type P = Sp + 1;
+                int Code = 0;
+                while (P < Line.size() && Line[P] >= '0' && Line[P] <= '9' && Code < 100000) {
+                    Code = Code * 10 + (Line[P] - '0');
+                    ++P;
+                }
+                R.FStatusCode = Code;
+                if (P < Line.size() && Line[P] == ' ') {
+                    ++P;
+                }
+                R.FStatusText = P < Line.size() ? Line.substr(P) : std::string();
+            }
+            R.FBlock.push_back(Line);
+            return Bytes;
+        }
+        if (Line.empty()) {
+            if (R.FStatusCode >= 300 && R.FStatusCode < 400 && R.FBlockHasLocation && R.FollowsRedirects() &&
+                !R.RedirectAllowed()) {
+                R.FRedirectRefused = true;
+                return 0; // ends the transfer
+            }
+            R.EndBlock();
+            return Bytes;
+        }
+        const std::string::size_type Colon = Line.find(':');
+        if (Colon != std::string::npos && SameName(TrimBlanks(Line.substr(0, Colon)), "Location")) {
+            R.FBlockHasLocation = true;
+            R.FLocation = TrimBlanks(Line.substr(Colon + 1));
+        }
+        R.FBlock.push_back(Line);
+        return Bytes;
+    }
+
+    static std::size_t WriteCallback(char* Data, std::size_t Size, std::size_t Count, void* User) {
+        TRequest& R = *static_cast<TRequest*>(User);
+        const std::size_t Bytes = Size * Count;
+        R.FLastActivity = TClock::now();
+        if (!R.FHeadersDone) {
+            // The first body byte ends the headers.
+            R.FFinalHeaders = R.FBlock;
+            R.FHeadersDone = true;
+        }
+        if (Bytes == 0) {
+            return 0;
+        }
+        if (R.FRing.size() - R.FRingEnd < Bytes && R.FRingStart > 0) {
+            std::memmove(R.FRing.data(), R.FRing.data() + R.FRingStart, R.Buffered());
+            R.FRingEnd -= R.FRingStart;
+            R.FRingStart = 0;
+        }
+        if (R.FRing.size() - R.FRingEnd < Bytes) {
+            if (R.Buffered() > 0) {
+                // The caller is behind: none of these bytes are taken; libcurl offers them again.
+                R.FPaused = true;
+                return CURL_WRITEFUNC_PAUSE;
+            }
+            R.FRing.resize(Bytes); // a single piece larger than the ring
+        }
+        std::memcpy(R.FRing.data() + R.FRingEnd, Data, Bytes);
+        R.FRingEnd += Bytes;
+        return Bytes;
+    }
+
+    // Runs the transfer a step: lets libcurl work and collects the end of the transfer.
+    void Perform() {
+        int Running = 0;
+        curl_multi_perform(FMulti, &Running);
+        int Left = 0;
+        while (CURLMsg* Msg = curl_multi_info_read(FMulti, &Left)) {
+            if (Msg->msg == CURLMSG_DONE && Msg->easy_handle == FEasy) {
+                FDone = true;
+                FResult = Msg->data.result;
+                if (!FHeadersDone && FResult == CURLE_OK) {
+                    // No body (HEAD, 204, 304): the end of the transfer ends the headers.
+                    FFinalHeaders = FBlock;
+                    FHeadersDone = true;
+                }
+            }
+        }
+    }
+
+    void Poll(TClock::time_point Deadline) {
+        const auto Left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+        const int Wait = static_cast<int>(std::clamp<long long>(Left, 1, MaxPollMs));
+        curl_multi_poll(FMulti, nullptr, 0, Wait, nullptr);
+    }
+
+    int MapResult() const {
+        if (FRedirectRefused) {
+            return ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+        }
+        switch (FResult) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return ERROR_INTERNET_NAME_NOT_RESOLVED;
+        case CURLE_COULDNT_CONNECT:
+            return ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_OPERATION_TIMEDOUT:
+            return ERROR_INTERNET_TIMEOUT;
+        case CURLE_URL_MALFORMAT:
+            return ERROR_INTERNET_INVALID_URL;
+        case CURLE_TOO_MANY_REDIRECTS:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return ERROR_HTTP_REDIRECT_FAILED;
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            const char* E = FErrorBuffer;
+            if (std::strstr(E, "subject name") || std::strstr(E, "does not match") ||
+                std::strstr(E, "hostname")) {
+                return ERROR_INTERNET_SEC_CERT_CN_INVALID;
+            }
+            if (std::strstr(E, "expired") || std::strstr(E, "not yet valid")) {
+                return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
+            }
+            if (std::strstr(E, "certificate problem")) {
+                return ERROR_INTERNET_INVALID_CA;
+            }
+            return ERROR_INTERNET_SEC_CERT_ERRORS;
+        }
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            return ERROR_INTERNET_INVALID_CA;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+            return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+        case CURLE_GOT_NOTHING:
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_HTTP2:
+            return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_WRITE_ERROR:
+            return ERROR_INTERNET_CONNECTION_ABORTED;
+        default:
+            return ERROR_INTERNET_INTERNAL_ERROR;
+        }
+    }
+
+    bool Configure(const void* Body, std::size_t Length);
+};
+
+void TSessionDeleter::operator()(TSession* Session) const {
+    delete Session;
+}
+void TConnectionDeleter::operator()(TConnection* Connection) const {
+    delete Connection;
+}
+void TRequestDeleter::operator()(TRequest* Request) const {
+    delete Request;
+}
+
+namespace {
+
+std::string EscapeObjectName(const std::string& Name) {
+    static const char Hex[] = "0123456789ABCDEF";
+    std::string Out;
+    for (char C : Name) {
+        const unsigned char U = static_cast<unsigned char>(C);
+        if (U <= 0x20 || U >= 0x7F) {
+            Out += '%';
+            Out += Hex[U >> 4];
+            Out += Hex[U & 15];
+        } else {
+            Out += C;
+        }
+    }
+    if (Out.empty() || Out.front() != '/') {
+        Out.insert(Out.begin(), '/');
+    }
+    return Out;
+}
+
+template <typename T>
+void SetOpt(CURL* Easy, CURLoption Option, T Value) {
+    curl_easy_setopt(Easy, Option, Value);
+}
+
+} // namespace
+
+bool TRequest::Configure(const void* Body, std::size_t Length) {
+    if (!FMulti) {
+        FMulti = curl_multi_init();
+    }
+    if (!FEasy) {
+        FEasy = curl_easy_init();
+    } else {
+        curl_easy_reset(FEasy);
+    }
+    if (!FMulti || !FEasy) {
+        return Fail(ERROR_INTERNET_INTERNAL_ERROR);
+    }
+    if (FRing.size() != RingCapacity) {
+        FRing.assign(RingCapacity, 0);
+        FRing.shrink_to_fit();
+    }
+    const TSettings& S = FSettings;
+    std::string Host = S.HostName;
+    if (Host.find(':') != std::string::npos) {
+        Host = "[" + Host + "]";
+    }
+    const std::string Url = std::string(IsSecure() ? "https://" : "http://") + Host + ":" +
+                            std::to_string(S.Port) + EscapeObjectName(FObjectName);
+    CURL* E = FEasy;
+    SetOpt(E, CURLOPT_URL, Url.c_str());
+    SetOpt(E, CURLOPT_PATH_AS_IS, 1L);
+    SetOpt(E, CURLOPT_NOSIGNAL, 1L);
+    SetOpt(E, CURLOPT_ERRORBUFFER, FErrorBuffer);
+    SetOpt(E, CURLOPT_BUFFERSIZE, CurlBufferSize);
+    SetOpt(E, CURLOPT_PROTOCOLS_STR, "http,https");
+    SetOpt(E, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    SetOpt(E, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(S.ConnectTimeout));
+    SetOpt(E, CURLOPT_USERAGENT, S.Agent.c_str());
+    SetOpt(E, CURLOPT_SSL_VERIFYPEER, 1L);
+    SetOpt(E, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!S.CaFile.empty()) {
+        SetOpt(E, CURLOPT_CAINFO, S.CaFile.c_str());
+    }
+    switch (S.AccessType) {
+    case INTERNET_OPEN_TYPE_DIRECT:
+        SetOpt(E, CURLOPT_PROXY, "");
+        break;
+    case INTERNET_OPEN_TYPE_PROXY:
+        SetOpt(E, CURLOPT_PROXY, S.Proxy.c_str());
+        SetOpt(E, CURLOPT_NOPROXY, "");
+        if (!S.ProxyUserName.empty()) {
+            SetOpt(E, CURLOPT_PROXYUSERNAME, S.ProxyUserName.c_str());
+        }
+        if (!S.ProxyPassword.empty()) {
+            SetOpt(E, CURLOPT_PROXYPASSWORD, S.ProxyPassword.c_str());
+        }
+        SetOpt(E, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        break;
+    default:
+        // The system's configuration: libcurl reads http_proxy, https_proxy and no_proxy itself.
+        SetOpt(E, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        break;
+    }
+    if (!S.UserName.empty()) {
+        SetOpt(E, CURLOPT_USERNAME, S.UserName.c_str());
+    }
+    if (!S.Password.empty()) {
+        SetOpt(E, CURLOPT_PASSWORD, S.Password.c_str());
+    }
+    if (FollowsRedirects()) {
+        SetOpt(E, CURLOPT_FOLLOWLOCATION, 1L);
+        SetOpt(E, CURLOPT_MAXREDIRS, MaxRedirects);
+        SetOpt(E, CURLOPT_REDIR_PROTOCOLS_STR, IsSecure() ? "https" : "http,https");
+    }
+
+    const bool IsHead = SameName(FVerb, "HEAD");
+    if (Body && Length > 0) {
+        FBody.assign(static_cast<const char*>(Body), Length);
+    } else {
+        FBody.clear();
+    }
+    if (IsHead) {
+        SetOpt(E, CURLOPT_NOBODY, 1L);
+        if (FVerb != "HEAD") {
+            SetOpt(E, CURLOPT_CUSTOMREQUEST, FVerb.c_str());
+        }
+    } else if (FBody.empty() && FVerb != "POST") {
+        SetOpt(E, CURLOPT_HTTPGET, 1L);
+        if (FVerb != "GET") {
+            SetOpt(E, CURLOPT_CUSTOMREQUEST, FVerb.c_str());
+        }
+    } else {
+        SetOpt(E, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(FBody.size()));
+        SetOpt(E, CURLOPT_POSTFIELDS, FBody.data());
+        if (FVerb != "POST") {
+            SetOpt(E, CURLOPT_CUSTOMREQUEST, FVerb.c_str());
+        }
+    }
+
+    if (FHeaderList) {
+        curl_slist_free_all(std::exchange(FHeaderList, nullptr));
+    }
+    bool HasExpect = false;
+    for (const auto& [Name, Line] : FHeaders) {
+        HasExpect = HasExpect || SameName(Name, "Expect");
+        curl_slist* Next = curl_slist_append(FHeaderList, Line.c_str());
+        if (!Next) {
+            return Fail(ERROR_INTERNET_INTERNAL_ERROR);
+        }
+        FHeaderList = Next;
+    }
+    if (!HasExpect) {
+        // The body goes out at once; no waiting for a "100 Continue".
+        curl_slist* Next = curl_slist_append(FHeaderList, "Expect:");
+        if (!Next) {
+            return Fail(ERROR_INTERNET_INTERNAL_ERROR);
+        }
+        FHeaderList = Next;
+    }
+    SetOpt(E, CURLOPT_HTTPHEADER, FHeaderList);
+    SetOpt(E, CURLOPT_HEADERFUNCTION, &TRequest::HeaderCallback);
+    SetOpt(E, CURLOPT_HEADERDATA, this);
+    SetOpt(E, CURLOPT_WRITEFUNCTION, &TRequest::WriteCallback);
+    SetOpt(E, CURLOPT_WRITEDATA, this);
+    return true;
+}
+
+HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const char* Proxy) {
+    if (AccessType != INTERNET_OPEN_TYPE_PRECONFIG && AccessType != INTERNET_OPEN_TYPE_DIRECT &&
+        AccessType != INTERNET_OPEN_TYPE_PROXY) {
+        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+        return nullptr;
+    }
+    InitCurlOnce();
+    HSession Session(new TSession);
+    Session->FSettings.Agent = Agent;
+    Session->FSettings.AccessType = AccessType;
+    if (AccessType == INTERNET_OPEN_TYPE_PROXY && Proxy) {
+        Session->FSettings.Proxy = Proxy;
+    }
+    return Session;
+}
+
+bool InternetSetOption(TSession& Session, std::uint32_t Option, std::uint32_t Value) {
+    TSettings& S = Session.FSettings;
+    switch (Option) {
+    case INTERNET_OPTION_CONNECT_TIMEOUT:
+        S.ConnectTimeout = Value;
+        return true;
+    case INTERNET_OPTION_SEND_TIMEOUT:
+        S.SendTimeout = Value;
+        return true;
+    case INTERNET_OPTION_RECEIVE_TIMEOUT:
+        S.ReceiveTimeout = Value;
+        return true;
+    case INTERNET_OPTION_DATA_SEND_TIMEOUT:
+        S.DataSendTimeout = Value;
+        return true;
+    case INTERNET_OPTION_DATA_RECEIVE_TIMEOUT:
+        S.DataReceiveTimeout = Value;
+        return true;
+    default:
+        return Fail(ERROR_INTERNET_INVALID_OPTION);
+    }
+}
+
+bool InternetSetOption(TSession& Session, std::uint32_t Option, const std::string& Value) {
+    TSettings& S = Session.FSettings;
+    switch (Option) {
+    case INTERNET_OPTION_USERNAME:
+        S.ProxyUserName = Value;
+        return true;
+    case INTERNET_OPTION_PASSWORD:
+        S.ProxyPassword = Value;
+        return true;
+    case INTERNET_OPTION_CA_FILE:
+        S.CaFile = Value;
+        return true;
+    default:
+        return Fail(ERROR_INTERNET_INVALID_OPTION);
+    }
+}
+
+HConnection InternetConnect(TSession& Session, const std::string& HostName, std::uint16_t Port,
+                            const std::string& UserName, const std::string& Password, std::uint32_t Service) {
+    if (Service != INTERNET_SERVICE_HTTP) {
+        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+        return nullptr;
+    }
+    if (HostName.empty()) {
+        SetLastError(ERROR_INTERNET_INVALID_URL);
+        return nullptr;
+    }
+    HConnection Connection(new TConnection);
+    Connection->FSettings = Session.FSettings;
+    Connection->FSettings.HostName = HostName;
+    Connection->FSettings.Port = Port;
+    Connection->FSettings.UserName = UserName;
+    Connection->FSettings.Password = Password;
+    return Connection;
+}
+
+HRequest HttpOpenRequest(TConnection& Connection, const std::string& Verb, const std::string& ObjectName,
+                         const std::string& Version, std::uint32_t Flags) {
+    (void)Version; // always HTTP/1.1
+    HRequest Request(new TRequest(Connection.FSettings));
+    Request->FVerb = Verb.empty() ? std::string("GET") : Verb;
+    Request->FObjectName = ObjectName;
+    Request->FFlags = Flags;
+    if (Request->FSettings.Port == 0) {
+        Request->FSettings.Port =
+            Request->IsSecure() ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    }
+    return Request;
+}
+
+bool HttpAddRequestHeaders(TRequest& Request, const std::string& Line, std::uint32_t Modifiers) {
+    const std::string::size_type Colon = Line.find(':');
+    if (Colon == std::string::npos || Line.find_first_of("\r\n") != std::string::npos) {
+        return Fail(ERROR_HTTP_INVALID_HEADER);
+    }
+    const std::string Name = TrimBlanks(Line.substr(0, Colon));
+    if (Name.empty()) {
+        return Fail(ERROR_HTTP_INVALID_HEADER);
+    }
+    for (auto& Entry : Request.FHeaders) {
+        if (SameName(Entry.first, Name)) {
+            if (Modifiers & HTTP_ADDREQ_FLAG_REPLACE) {
+                Entry.second = Line;
+                return true;
+            }
+            if (Modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW) {
+                return Fail(ERROR_HTTP_INVALID_HEADER);
+            }
+        }
+    }
+    Request.FHeaders.emplace_back(Name, Line);
+    return true;
+}
+
+bool HttpSendRequest(TRequest& Request, const void* Body, std::size_t Length) {
+    TRequest& R = Request;
+    R.ResetExchange();
+    if (!R.Configure(Body, Length)) {
+        return false;
+    }
+    if (curl_multi_add_handle(R.FMulti, R.FEasy) != CURLM_OK) {
+        return Fail(ERROR_INTERNET_INTERNAL_ERROR);
+    }
+    R.FInMulti = true;
+    R.FSent = true;
+    const auto Idle =
+        std::chrono::milliseconds(std::max(R.FSettings.ReceiveTimeout, R.FSettings.SendTimeout));
+    R.FLastActivity = TClock::now();
+    for (;;) {
+        R.Perform();
+        if (R.FHeadersDone || R.FDone) {
+            break;
+        }
+        const TClock::time_point Deadline = R.FLastActivity + Idle;
+        if (TClock::now() >= Deadline) {
+            R.ResetExchange();
+            return Fail(ERROR_INTERNET_TIMEOUT);
+        }
+        R.Poll(Deadline);
+    }
+    if (!R.FHeadersDone) {
+        const int Code = R.MapResult();
+        R.ResetExchange();
+        return Fail(Code);
+    }
+    return true;
+}
+
+namespace {
+
+bool FindHeader(const TRequest& R, const std::string& Name, std::string& Value) {
+    // The first line is the status line.
+    for (std::size_t i = 1; i < R.FFinalHeaders.size(); ++i) {
+        const std::string& Line = R.FFinalHeaders[i];
+        const std::string::size_type Colon = Line.find(':');
+        if (Colon != std::string::npos && SameName(TrimBlanks(Line.substr(0, Colon)), Name)) {
+            Value = TrimBlanks(Line.substr(Colon + 1));
+            return true;
+        }
+    }
+    return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
+}
+
+const char* HeaderNameOf(std::uint32_t Level) {
+    switch (Level) {
+    case HTTP_QUERY_CONTENT_TYPE:
+        return "Content-Type";
+    case HTTP_QUERY_CONTENT_LENGTH:
+        return "Content-Length";
+    case HTTP_QUERY_DATE:
+        return "Date";
+    case HTTP_QUERY_LAST_MODIFIED:
+        return "Last-Modified";
+    case HTTP_QUERY_LOCATION:
+        return "Location";
+    case HTTP_QUERY_ACCEPT_RANGES:
+        return "Accept-Ranges";
+    case HTTP_QUERY_ETAG:
+        return "ETag";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+bool HttpQueryInfo(TRequest& Request, std::uint32_t InfoLevel, std::string& Value) {
+    if (!Request.FHeadersDone) {
+        return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    const std::uint32_t Level = InfoLevel & 0xFFFF;
+    switch (Level) {
+    case HTTP_QUERY_STATUS_CODE:
+        Value = std::to_string(Request.FStatusCode);
+        return true;
+    case HTTP_QUERY_STATUS_TEXT:
+        Value = Request.FStatusText;
+        return true;
+    case HTTP_QUERY_RAW_HEADERS_CRLF:
+        Value.clear();
+        for (const std::string& Line : Request.FFinalHeaders) {
+            Value += Line;
+            Value += "\r\n";
+        }
+        Value += "\r\n";
+        return true;
+    default:
+        if (const char* Name = HeaderNameOf(Level)) {
+            return FindHeader(Request, Name, Value);
+        }
+        return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST);
+    }
+}
+
+bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64_t& Value) {
+    std::string Text;
+    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
+        return false;
+    }
+    if (Text.empty() || Text.size() > 19) {
+        return Fail(ERROR_HTTP_INVALID_HEADER);
+    }
+    std::uint64_t N = 0;
+    for (char C : Text) {
+        if (C < '0' || C > '9') {
+            return Fail(ERROR_HTTP_INVALID_HEADER);
+        }
+        N = N * 10 + static_cast<std::uint64_t>(C - '0');
+    }
+    Value = N;
+    return true;
+}
+
+bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {
+    std::string Text;
+    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_SYSTEMTIME, Text)) {
+        return false;
+    }
+    if (!ParseHttpDate(Text, Value)) {
+        return Fail(ERROR_HTTP_INVALID_HEADER);
+    }
+    return true;
+}
+
+bool HttpQueryHeader(TRequest& Request, const std::string& Name, std::string& Value) {
+    if (!Request.FHeadersDone) {
+        return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    return FindHeader(Request, Name, Value);
+}
+
+bool InternetReadFile(TRequest& Request, void* Buffer, std::size_t ToRead, std::size_t& Read) {
+    TRequest& R = Request;
+    Read = 0;
+    if (!R.FSent || !R.FHeadersDone) {
+        return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    if (R.FStickyError != 0) {
+        return Fail(R.FStickyError);
+    }
+    char* Out = static_cast<char*>(Buffer);
+    const auto Idle = std::chrono::milliseconds(R.FSettings.DataReceiveTimeout);
+    // The idle time counts while the caller waits in here, not while it works between reads.
+    TClock::time_point Deadline = TClock::now() + Idle;
+    while (Read < ToRead) {
+        const std::size_t Take = std::min(ToRead - Read, R.Buffered());
+        if (Take > 0) {
+            std::memcpy(Out + Read, R.FRing.data() + R.FRingStart, Take);
+            R.FRingStart += Take;
+            Read += Take;
+            if (R.FRingStart == R.FRingEnd) {
+                R.FRingStart = R.FRingEnd = 0;
+            }
+            Deadline = TClock::now() + Idle;
+            continue;
+        }
+        if (R.FPaused) {
+            // Clear the flag first: resuming may deliver data (and pause again) before it returns.
+            R.FPaused = false;
+            curl_easy_pause(R.FEasy, CURLPAUSE_CONT);
+            continue;
+        }
+        if (R.FDone) {
+            if (R.FResult != CURLE_OK) {
+                R.FStickyError = R.MapResult();
+                if (Read == 0) {
+                    return Fail(R.FStickyError);
+                }
+            }
+            break;
+        }
+        const std::size_t Before = R.Buffered();
+        R.Perform();
+        if (R.Buffered() != Before || R.FDone || R.FPaused) {
+            continue;
+        }
+        if (TClock::now() >= Deadline) {
+            R.FStickyError = ERROR_INTERNET_TIMEOUT;
+            if (Read == 0) {
+                return Fail(R.FStickyError);
+            }
+            break;
+        }
+        R.Poll(Deadline);
+    }
+    return true;
+}
+
+} // namespace platform::inet

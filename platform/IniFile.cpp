@@ -1,0 +1,257 @@
+#include "platform/IniFile.h"
+
+#include "platform/LastError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool IsBlank(char C) {
+    return C == ' ' || C == '\t' || C == '\r' || C == '\n' || C == '\v' || C == '\f';
+}
+
+std::string Trim(const std::string& S) {
+    std::string::size_type B = 0, E = S.size();
+    while (B < E && IsBlank(S[B])) {
+        ++B;
+    }
+    while (E > B && IsBlank(S[E - 1])) {
+        --E;
+    }
+    return S.substr(B, E - B);
+}
+
+bool SameName(const std::string& A, const std::string& B) {
+    if (A.size() != B.size()) {
+        return false;
+    }
+    for (std::string::size_type i = 0; i < A.size(); ++i) {
+        char X = A[i], Y = B[i];
+        if (X >= 'A' && X <= 'Z') {
+            X = static_cast<char>(X - 'A' + 'a');
+        }
+        if (Y >= 'A' && Y <= 'Z') {
+            Y = static_cast<char>(Y - 'A' + 'a');
+        }
+        if (X != Y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Cuts a UTF-8 text to at most Max bytes without splitting a character.
+std::string CutUtf8(const std::string& S, std::size_t Max) {
+    if (S.size() <= Max) {
+        return S;
+    }
+    std::size_t End = Max;
+    while (End > 0 && (static_cast<unsigned char>(S[End]) & 0xC0) == 0x80) {
+        --End;
+    }
+    return S.substr(0, End);
+}
+
+bool ReadWholeFile(const std::string& FileName, std::string& Text) {
+    const int Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0) {
+        SetLastError(errno);
+        return false;
+    }
+    char Buffer[8192];
+    bool Ok = true;
+    for (;;) {
+        const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
+        if (N < 0 && errno == EINTR) {
+            continue;
+        }
+        if (N < 0) {
+            SetLastError(errno);
+            Ok = false;
+            break;
+        }
+        if (N == 0) {
+            break;
+        }
+        Text.append(Buffer, static_cast<std::size_t>(N));
+    }
+    ::close(Fd);
+    return Ok;
+}
+
+} // namespace
+
+void TIniDocument::Parse(const std::string& Text) {
+    FLines.clear();
+    std::string::size_type Pos = 0;
+    while (Pos < Text.size()) {
+        std::string::size_type End = Text.find('\n', Pos);
+        if (End == std::string::npos) {
+            End = Text.size();
+        }
+        TLine Line;
+        Line.Text = Text.substr(Pos, End - Pos);
+        if (!Line.Text.empty() && Line.Text.back() == '\r') {
+            Line.Text.pop_back();
+        }
+        Pos = End + 1;
+        const std::string T = Trim(Line.Text);
+        if (!T.empty() && T.front() == '[') {
+            const std::string::size_type Close = T.find(']');
+            Line.IsSection = true;
+            Line.Section = Trim(T.substr(1, Close == std::string::npos ? std::string::npos : Close - 1));
+        } else if (!T.empty() && T.front() != ';') {
+            const std::string::size_type Eq = T.find('=');
+            if (Eq != std::string::npos) {
+                Line.IsKey = true;
+                Line.Key = Trim(T.substr(0, Eq));
+            }
+        }
+        FLines.push_back(std::move(Line));
+    }
+}
+
+std::optional<std::string> TIniDocument::Read(const std::string& Section, const std::string& Key) const {
+    const std::string S = Trim(Section), K = Trim(Key);
+    bool InSection = false, Seen = false;
+    for (const TLine& Line : FLines) {
+        if (Line.IsSection) {
+            if (InSection) {
+                // Only the first section of that name counts.
+                return std::nullopt;
+            }
+            InSection = SameName(Line.Section, S);
+            Seen = Seen || InSection;
+        } else if (InSection && Line.IsKey && SameName(Line.Key, K)) {
+            std::string Value = Trim(Line.Text.substr(Line.Text.find('=') + 1));
+            if (Value.size() >= 2 && (Value.front() == '"' || Value.front() == '\'') &&
+                Value.back() == Value.front()) {
+                Value = Value.substr(1, Value.size() - 2);
+            }
+            return Value;
+        }
+    }
+    return std::nullopt;
+}
+
+void TIniDocument::Write(const std::string& Section, const std::string& Key, const std::string& Value) {
+    const std::string S = Trim(Section), K = Trim(Key);
+    TLine NewKey;
+    NewKey.Text = K + "=" + Value;
+    NewKey.Key = K;
+    NewKey.IsKey = true;
+    bool InSection = false;
+    std::vector<TLine>::size_type InsertAt = FLines.size(), SectionAt = FLines.size();
+    for (std::vector<TLine>::size_type i = 0; i < FLines.size(); ++i) {
+        TLine& Line = FLines[i];
+        if (Line.IsSection) {
+            if (InSection) {
+                break;
+            }
+            InSection = SameName(Line.Section, S);
+            if (InSection) {
+                SectionAt = i;
+                InsertAt = i + 1;
+            }
+        } else if (InSection) {
+            if (Line.IsKey && SameName(Line.Key, K)) {
+                Line = NewKey;
+                return;
+            }
+            // New keys go after the last non-blank line of the section.
+            if (!Trim(Line.Text).empty()) {
+                InsertAt = i + 1;
+            }
+        }
+    }
+    if (SectionAt == FLines.size()) {
+        TLine Head;
+        Head.Text = "[" + S + "]";
+        Head.Section = S;
+        Head.IsSection = true;
+        FLines.push_back(std::move(Head));
+        FLines.push_back(std::move(NewKey));
+        return;
+    }
+    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(InsertAt), std::move(NewKey));
+}
+
+std::string TIniDocument::Serialize() const {
+    std::string Text;
+    for (const TLine& Line : FLines) {
+        Text += Line.Text;
+        Text += "\r\n";
+    }
+    return Text;
+}
+
+std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
+                                    const std::string& Default, const std::string& FileName,
+                                    std::size_t BufferChars) {
+    const std::size_t Max = BufferChars == 0 ? 0 : BufferChars - 1;
+    std::string Text;
+    if (!ReadWholeFile(FileName, Text)) {
+        return CutUtf8(Default, Max);
+    }
+    TIniDocument Doc;
+    Doc.Parse(Text);
+    const std::optional<std::string> Value = Doc.Read(Section, Key);
+    return CutUtf8(Value ? *Value : Default, Max);
+}
+
+bool WritePrivateProfileString(const std::string& Section, const std::string& Key, const std::string& Value,
+                               const std::string& FileName) {
+    std::string Text;
+    if (!ReadWholeFile(FileName, Text) && GetLastError() != ENOENT) {
+        return false;
+    }
+    TIniDocument Doc;
+    Doc.Parse(Text);
+    Doc.Write(Section, Key, Value);
+    const std::string Out = Doc.Serialize();
+
+    std::string Temp = FileName + ".XXXXXX";
+    const int Fd = ::mkstemp(Temp.data());
+    if (Fd < 0) {
+        SetLastError(errno);
+        return false;
+    }
+    std::string::size_type Done = 0;
+    int Error = 0;
+    while (Done < Out.size()) {
+        const ssize_t N = ::write(Fd, Out.data() + Done, Out.size() - Done);
+        if (N < 0 && errno == EINTR) {
+            continue;
+        }
+        if (N <= 0) {
+            Error = N < 0 ? errno : ENOSPC;
+            break;
+        }
+        Done += static_cast<std::string::size_type>(N);
+    }
+    if (::fchmod(Fd, 0644) != 0 && Error == 0) {
+        Error = errno;
+    }
+    if (::close(Fd) != 0 && Error == 0) {
+        Error = errno;
+    }
+    if (Error == 0 && ::rename(Temp.c_str(), FileName.c_str()) != 0) {
+        Error = errno;
+    }
+    if (Error != 0) {
+        ::unlink(Temp.c_str());
+        SetLastError(Error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,47 @@
+// The per-thread last error code and the system texts for it.
+//
+// Network failures keep the numbers of the Windows Internet functions (12002 time-out, 12007 name not
+// resolved, 12029 cannot connect, ...), with Chinese texts of our own; file failures carry errno values and
+// the C library's texts. The two ranges do not overlap: errno values stay far below 12000.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+constexpr int ERROR_SUCCESS = 0;
+constexpr int ERROR_ALREADY_EXISTS = 183;
+
+constexpr int ERROR_INTERNET_TIMEOUT = 12002;
+constexpr int ERROR_INTERNET_INTERNAL_ERROR = 12004;
+constexpr int ERROR_INTERNET_INVALID_URL = 12005;
+constexpr int ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
+constexpr int ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+constexpr int ERROR_INTERNET_INVALID_OPTION = 12009;
+constexpr int ERROR_INTERNET_OPERATION_CANCELLED = 12017;
+constexpr int ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
+constexpr int ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
+constexpr int ERROR_INTERNET_CANNOT_CONNECT = 12029;
+constexpr int ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+constexpr int ERROR_INTERNET_CONNECTION_RESET = 12031;
+constexpr int ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
+constexpr int ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
+constexpr int ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;
+constexpr int ERROR_INTERNET_INVALID_CA = 12045;
+constexpr int ERROR_INTERNET_SEC_CERT_ERRORS = 12055;
+constexpr int ERROR_HTTP_HEADER_NOT_FOUND = 12150;
+constexpr int ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+constexpr int ERROR_HTTP_INVALID_HEADER = 12153;
+constexpr int ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
+constexpr int ERROR_HTTP_REDIRECT_FAILED = 12156;
+constexpr int ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
+
+// The calling thread's last error code, as GetLastError keeps it.
+int GetLastError();
+void SetLastError(int Code);
+
+// The system's message for an error code: our Chinese text for the network codes, strerror for errno
+// values, and "未知错误 N" for anything else. Never empty, no trailing blanks or full stops.
+std::string SysErrorMessage(int Code);
+
+} // namespace platform
