@@ -122,27 +122,28 @@ void TLogger::Write(const std::string& Message, std::int32_t LogLevel) {
 }
 
 void TLogger::ShowInContainer(const QDateTime& When, const std::string& Message, std::int32_t LogLevel) {
-    if (FContainer == nullptr) {
+    QWidget* const container = FContainer.data();
+    if (container == nullptr) {
         return;
     }
     const QString stamp = When.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss.zzz"));
     const QString text = stamp + QLatin1Char(' ') + QString::fromStdString(Message);
 
-    if (auto* edit = qobject_cast<QPlainTextEdit*>(FContainer)) {
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(container)) {
         edit->appendPlainText(text);
         const int index = edit->document()->blockCount() - 1;
         ScrollOneLineDown(edit);
         if (index >= kContainerLimit) {
             edit->clear();
         }
-    } else if (auto* list = qobject_cast<QListWidget*>(FContainer)) {
+    } else if (auto* list = qobject_cast<QListWidget*>(container)) {
         list->addItem(text);
         const int index = list->count() - 1;
         ScrollOneLineDown(list);
         if (index >= kContainerLimit) {
             list->clear();
         }
-    } else if (auto* tree = qobject_cast<QTreeWidget*>(FContainer)) {
+    } else if (auto* tree = qobject_cast<QTreeWidget*>(container)) {
         if (tree->columnCount() < 2) {
             tree->setColumnCount(2);
         }
@@ -158,7 +159,7 @@ void TLogger::ShowInContainer(const QDateTime& When, const std::string& Message,
             tree->clear();
         }
     } else {
-        throw std::runtime_error(std::string(kContainerError) + FContainer->metaObject()->className());
+        throw std::runtime_error(std::string(kContainerError) + container->metaObject()->className());
     }
 }
 

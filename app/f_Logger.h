@@ -7,8 +7,8 @@
 #include <string>
 
 #include <QDateTime>
-
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 // Level tags put before the message in the file; 4 and above have none, below 0 is shown only.
 enum TLogLevel : std::int32_t {
@@ -34,11 +34,11 @@ enum TLogLevel : std::int32_t {
 // Each of them is then scrolled one line down.
 class TLogger {
 public:
-    // Container may be null. An empty Folder (after trimming blanks and control characters) means
-    // "Keltrima/Log/" beside the executable; any other Folder is used as given, so it should end with "/".
-    // ProgramFile names the program whose base name starts the log file's name and whose folder holds the
-    // default log folder; empty means the running executable.
-    // Raises std::runtime_error("日志路径错误，日志类对象不能被创建") when the folder cannot be created.
+    // Container may be null; a destroyed container is no longer shown to. An empty Folder (after trimming
+    // blanks and control characters) means "Keltrima/Log/" beside the executable; any other Folder is used as
+    // given, so it should end with "/". ProgramFile names the program whose base name starts the log file's
+    // name and whose folder holds the default log folder; empty means the running executable. Raises
+    // std::runtime_error("日志路径错误，日志类对象不能被创建") when the folder cannot be created.
     explicit TLogger(QWidget* Container, const std::string& Folder, const std::string& ProgramFile = {});
     virtual ~TLogger();
 
@@ -84,7 +84,7 @@ private:
 
     mutable std::recursive_mutex FLock;
     TFileHandle FFile;
-    QWidget* FContainer;
+    QPointer<QWidget> FContainer; // forgotten when the control is destroyed first
     std::string FFolder;
     std::string FFileName;
     std::string FProgramName; // the program file's name without its extension

@@ -10,7 +10,8 @@ QStringList Fallbacks() {
 } // namespace
 
 void InstallCjkFontSubstitution() {
-    if (QFont::substitutes(YaheiFamily) != Fallbacks()) {
+    if (QFont::substitutes(YaheiFamily).join(u',').compare(Fallbacks().join(u','), Qt::CaseInsensitive) !=
+        0) {
         QFont::removeSubstitutions(YaheiFamily);
         QFont::insertSubstitutions(YaheiFamily, Fallbacks());
     }

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 
 class TClickImage : public QLabel {
     Q_OBJECT

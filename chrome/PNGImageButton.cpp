@@ -1,5 +1,6 @@
 #include "chrome/PNGImageButton.h"
 
+#include <QContextMenuEvent>
 #include <QDebug>
 #include <QEvent>
 #include <QFontMetrics>
@@ -418,6 +419,15 @@ void TPNGImageButton::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange)
         EnabledChanged();
     QWidget::changeEvent(event);
+}
+
+void TPNGImageButton::contextMenuEvent(QContextMenuEvent* event) {
+    if (FPopupMenu && isEnabled()) {
+        FPopupMenu->popup(event->globalPos());
+        event->accept();
+        return;
+    }
+    QWidget::contextMenuEvent(event);
 }
 
 bool TPNGImageButton::event(QEvent* event) {

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <QMenu>
+#include <QMouseEvent>
 
 class TPNGImageButton : public QWidget {
     Q_OBJECT
@@ -106,6 +107,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool event(QEvent* event) override;
 
     // The steps the subclass extends.

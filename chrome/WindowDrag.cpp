@@ -8,12 +8,13 @@
 
 namespace {
 
-// Moves a window with the mouse until the left button is released. Lives on the application as an
-// event filter and deletes itself at the end of the drag or when its window goes.
+// Moves a window with the mouse until the button that started the drag is released. Lives on the application
+// as an event filter and deletes itself at the end of the drag or when its window goes.
 class TManualDrag : public QObject {
 public:
-    TManualDrag(QWidget* window, QPoint pressGlobal)
-        : QObject(window), FWindow(window), FStartMouse(pressGlobal), FStartWindow(window->pos()) {
+    TManualDrag(QWidget* window, QPoint pressGlobal, Qt::MouseButton button)
+        : QObject(window), FWindow(window), FButton(button), FStartMouse(pressGlobal),
+          FStartWindow(window->pos()) {
         qApp->installEventFilter(this);
     }
     ~TManualDrag() override { qApp->removeEventFilter(this); }
@@ -23,7 +24,7 @@ protected:
         switch (event->type()) {
         case QEvent::MouseMove: {
             auto* move = static_cast<QMouseEvent*>(event);
-            if (!FWindow || !(move->buttons() & Qt::LeftButton)) {
+            if (!FWindow || !(move->buttons() & FButton)) {
                 deleteLater();
                 return false;
             }
@@ -31,7 +32,7 @@ protected:
             return true;
         }
         case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            if (static_cast<QMouseEvent*>(event)->button() == FButton)
                 deleteLater();
             return false;
         case QEvent::ApplicationDeactivate:
@@ -44,6 +45,7 @@ protected:
 
 private:
     QPointer<QWidget> FWindow;
+    Qt::MouseButton FButton;
     QPoint FStartMouse;
     QPoint FStartWindow;
 };
@@ -51,7 +53,7 @@ private:
 } // namespace
 
 void DragWindow(QWidget* window, QMouseEvent* pressEvent) {
-    if (!window || !pressEvent || pressEvent->button() != Qt::LeftButton)
+    if (!window || !pressEvent || pressEvent->button() == Qt::NoButton)
         return;
     window = window->window();
     if (window->isMaximized() || window->isFullScreen())
@@ -62,5 +64,5 @@ void DragWindow(QWidget* window, QMouseEvent* pressEvent) {
     for (QObject* child : window->children())
         if (dynamic_cast<TManualDrag*>(child))
             return;
-    new TManualDrag(window, pressEvent->globalPosition().toPoint());
+    new TManualDrag(window, pressEvent->globalPosition().toPoint(), pressEvent->button());
 }

@@ -88,6 +88,7 @@ public:
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_QuitOnClose, false); // never keeps the program running on its own
         setFocusPolicy(Qt::NoFocus);
         setGeometry(-1000, 0, 1, 1);
     }
@@ -153,6 +154,7 @@ void TFormShadow::SetForm(QWidget* form) {
     if (FForm) {
         FForm->removeEventFilter(this);
         disconnect(FDestroyedConnection);
+        ShowShadowWindow(false); // a detached shadow would stay behind on the screen
         FFormHandle = 0;
         FShown = false;
         FTimer.stop();
@@ -556,6 +558,23 @@ void TFormShadow::UpdateLayer() {
     FWindow->update();
 }
 
+bool TFormShadow::MapShadowWindow() {
+    if (FWindow->isVisible())
+        return false;
+    // Without a compositing manager the transparent band would show solid black: no shadow then.
+    if (!CompositorRunning())
+        return false;
+    FWindow->show();
+    return true;
+}
+
+void TFormShadow::RestackShadowWindow() {
+    if (!FWindow->isVisible())
+        return;
+    const bool formMapped = FForm && FForm->isVisible() && FForm->testAttribute(Qt::WA_WState_Created);
+    RestackBelow(FWindow->winId(), formMapped ? FForm->winId() : 0);
+}
+
 void TFormShadow::ShowShadowWindow(bool show) {
     if (!FWindow)
         return;
@@ -564,15 +583,8 @@ void TFormShadow::ShowShadowWindow(bool show) {
             FWindow->hide();
         return;
     }
-    // Without a compositing manager the transparent band would show solid black: no shadow then.
-    if (!CompositorRunning()) {
-        FWindow->hide();
-        return;
-    }
-    if (!FWindow->isVisible())
-        FWindow->show();
-    const bool formMapped = FForm && FForm->isVisible() && FForm->testAttribute(Qt::WA_WState_Created);
-    RestackBelow(FWindow->winId(), formMapped ? FForm->winId() : 0);
+    MapShadowWindow();
+    RestackShadowWindow();
 }
 
 void TFormShadow::PlaceShadowWindow(int x, int y) {
@@ -581,15 +593,18 @@ void TFormShadow::PlaceShadowWindow(int x, int y) {
     const QSize size = FShadowBitmap.size();
     if (FWindow->geometry() != QRect(QPoint(x, y), size))
         FWindow->setGeometry(x, y, size.width(), size.height());
-    if (FWindow->isVisible() && FForm && FForm->testAttribute(Qt::WA_WState_Created))
-        RestackBelow(FWindow->winId(), FForm->winId());
+    RestackShadowWindow();
 }
 
 void TFormShadow::ApplyPlacementFlags(std::uint32_t flags) {
+    if (!FWindow)
+        return;
+    // Show or hide only; the stacking was set by the placement. A window mapped now lands on top of
+    // the stack, so it is put beneath the form once more.
     if (flags & swp::HideWindow)
         ShowShadowWindow(false);
-    else if (flags & swp::ShowWindow)
-        ShowShadowWindow(true);
+    else if ((flags & swp::ShowWindow) && MapShadowWindow())
+        RestackShadowWindow();
 }
 
 void TFormShadow::CheckForm() {

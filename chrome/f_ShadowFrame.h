@@ -119,7 +119,9 @@ private:
     void MakeTemplate();
     void StartTimer(int intervalMs, THandler handler);
     void OnTimer();
-    void PlaceShadowWindow(int x, int y);          // beneath the form, the picture's size, not activated
+    bool MapShadowWindow();               // shows the hidden window while a compositor runs; true when it did
+    void RestackShadowWindow();           // directly beneath the form, when shown
+    void PlaceShadowWindow(int x, int y); // beneath the form, the picture's size, not activated
     void ApplyPlacementFlags(std::uint32_t flags); // show or hide beneath the form, as the flags say
     void FormGone();                               // the attached form is being freed
     bool FormShowing() const;

@@ -457,7 +457,11 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
     }
 
     const bool IsHead = SameName(FVerb, "HEAD");
-    FBody.assign(static_cast<const char*>(Body), Body ? Length : 0);
+    if (Body && Length > 0) {
+        FBody.assign(static_cast<const char*>(Body), Length);
+    } else {
+        FBody.clear();
+    }
     if (IsHead) {
         SetOpt(E, CURLOPT_NOBODY, 1L);
         if (FVerb != "HEAD") {

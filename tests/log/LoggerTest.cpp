@@ -250,6 +250,16 @@ TEST_F(LoggerTest, ContainerLimits) {
     EXPECT_EQ(list.item(0)->text().toStdString(), "2024/03/05 09:05:03.007 after");
 }
 
+TEST_F(LoggerTest, AContainerDestroyedBeforeTheLoggerIsNoLongerShownTo) {
+    auto* list = new QListWidget;
+    TClockedLogger logger(list, "", FProgram);
+    logger.Write("shown", 0);
+    delete list;
+    logger.Write("file only", 0);
+    EXPECT_EQ(ReadFile(LogFile()),
+              "09:05:03.007 [Information] shown\r\n09:05:03.007 [Information] file only\r\n");
+}
+
 TEST_F(LoggerTest, TheListViewShowsDateAndMessageAndTheLevelsImage) {
     QTreeWidget view;
     QPixmap red(16, 16);

@@ -1,6 +1,7 @@
 #include "tests/support/FaultServer.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <strings.h>
@@ -52,12 +53,30 @@ bool TRecordedRequest::HasHeader(const std::string& Name) const {
     return false;
 }
 
-TFaultServer::TFaultServer(const std::string& ScriptJson) {
+void MakeSelfSignedCertificate(const TTempDir& Dir, std::string& CertFile, std::string& KeyFile) {
+    CertFile = Dir.File("cert.pem");
+    KeyFile = Dir.File("key.pem");
+    const std::string Command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
+                                " -addext subjectAltName=IP:127.0.0.1,DNS:localhost.test"
+                                " -addext basicConstraints=critical,CA:TRUE -keyout '" +
+                                KeyFile + "' -out '" + CertFile + "' >'" + Dir.File("openssl.out") + "' 2>&1";
+    if (std::system(Command.c_str()) != 0) {
+        throw std::runtime_error("openssl could not make a certificate");
+    }
+}
+
+TFaultServer::TFaultServer(const std::string& ScriptJson, const std::string& CertFile,
+                           const std::string& KeyFile)
+    : FTls(!CertFile.empty()) {
     const std::string Script = FDir.Write("script.json", ScriptJson);
     const std::string PortFile = FDir.File("port");
-    FProcess.Start({"python3", KELTRIMA_FAULT_SERVER_PY, "--script", Script, "--port-file", PortFile, "--log",
-                    FDir.File("requests.log")},
-                   FDir.File("server.out"));
+    std::vector<std::string> Argv = {
+        "python3", KELTRIMA_FAULT_SERVER_PY, "--script", Script, "--port-file", PortFile,
+        "--log",   FDir.File("requests.log")};
+    if (FTls) {
+        Argv.insert(Argv.end(), {"--tls-cert", CertFile, "--tls-key", KeyFile});
+    }
+    FProcess.Start(Argv, FDir.File("server.out"));
     for (int i = 0; i < 500 && FPort == 0; ++i) {
         std::ifstream In(PortFile);
         unsigned Port = 0;
@@ -81,7 +100,7 @@ TFaultServer::TFaultServer(const std::string& ScriptJson) {
 }
 
 std::string TFaultServer::BaseUrl() const {
-    return "http://127.0.0.1:" + std::to_string(FPort);
+    return std::string(FTls ? "https" : "http") + "://127.0.0.1:" + std::to_string(FPort);
 }
 
 std::vector<TRecordedRequest> TFaultServer::Requests() const {

@@ -23,14 +23,20 @@ struct TRecordedRequest {
     bool HasHeader(const std::string& Name) const;
 };
 
+// A self-signed certificate (usable as its own CA) for 127.0.0.1 and the name "localhost.test", written
+// by the openssl command line into Dir; CertFile and KeyFile receive the paths.
+void MakeSelfSignedCertificate(const TTempDir& Dir, std::string& CertFile, std::string& KeyFile);
+
 class TFaultServer {
 public:
-    // Starts the server with a JSON script; throws std::runtime_error when it does not come up.
-    explicit TFaultServer(const std::string& ScriptJson);
+    // Starts the server with a JSON script; throws std::runtime_error when it does not come up. With a
+    // certificate and key it speaks HTTPS.
+    explicit TFaultServer(const std::string& ScriptJson, const std::string& CertFile = std::string(),
+                          const std::string& KeyFile = std::string());
     ~TFaultServer() = default;
 
     unsigned short Port() const { return FPort; }
-    // "http://127.0.0.1:<port>"
+    // "http://127.0.0.1:<port>" ("https://..." with TLS)
     std::string BaseUrl() const;
     // Every request received so far, in order.
     std::vector<TRecordedRequest> Requests() const;
@@ -41,6 +47,7 @@ private:
     TTempDir FDir;
     TChildProcess FProcess;
     unsigned short FPort = 0;
+    bool FTls = false;
 };
 
 } // namespace testsupport

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A misbehaving HTTP/1.1 server for tests, scripted per test.
 
-    fault_server.py --script SCRIPT.json --port-file PORT --log REQUESTS
+    fault_server.py --script SCRIPT.json --port-file PORT --log REQUESTS [--tls-cert C --tls-key K]
 
 Listens on 127.0.0.1 on a free port, writes the port number to PORT, answers every request as the
 script says and appends every request it received to REQUESTS:
@@ -34,6 +34,7 @@ import json
 import os
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -64,8 +65,11 @@ def pick(script, path):
 class Handler(socketserver.StreamRequestHandler):
     def handle(self):
         try:
+            if isinstance(self.connection, ssl.SSLSocket):
+                self.connection.settimeout(10)
+                self.connection.do_handshake()
             self.serve_one()
-        except (ConnectionError, BrokenPipeError, socket.timeout):
+        except (ConnectionError, BrokenPipeError, socket.timeout, ssl.SSLError, OSError):
             pass
 
     def log_request(self, method, target, lines, body):
@@ -180,6 +184,13 @@ class Handler(socketserver.StreamRequestHandler):
 class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
+    tls = None
+
+    def get_request(self):
+        sock, addr = super().get_request()
+        if self.tls is not None:
+            sock = self.tls.wrap_socket(sock, server_side=True, do_handshake_on_connect=False)
+        return sock, addr
 
 
 def main():
@@ -187,12 +198,17 @@ def main():
     ap.add_argument("--script", required=True)
     ap.add_argument("--port-file", required=True)
     ap.add_argument("--log", required=True)
+    ap.add_argument("--tls-cert")
+    ap.add_argument("--tls-key")
     args = ap.parse_args()
     with open(args.script, encoding="utf-8") as f:
         script = json.load(f)
     server = Server(("127.0.0.1", 0), Handler)
     server.script = script
     server.log_path = args.log
+    if args.tls_cert:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(args.tls_cert, args.tls_key)
     open(args.log, "w").close()
     tmp = args.port_file + ".part"
     with open(tmp, "w") as f:

@@ -1,0 +1,391 @@
+// platform/inet against real servers on loopback: pull-mode reads, time-outs, redirects, TLS checks,
+// access types and the header and status queries.
+#include "platform/Inet.h"
+#include "platform/FileSystem.h"
+#include "platform/LastError.h"
+#include "tests/support/FaultServer.h"
+#include "tests/support/NginxServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+
+using namespace platform;
+using namespace platform::inet;
+using testsupport::TFaultServer;
+using testsupport::TNginxServer;
+
+namespace {
+
+class InetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* Name :
+             {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+            ::unsetenv(Name);
+        }
+    }
+    void TearDown() override { SetUp(); }
+};
+
+struct TOpen {
+    HSession Session;
+    HConnection Connection;
+    HRequest Request;
+};
+
+TOpen Open(unsigned short Port, const std::string& Verb, const std::string& Path, std::uint32_t Flags = 0,
+           std::uint32_t Access = INTERNET_OPEN_TYPE_DIRECT, const char* Proxy = nullptr,
+           std::uint32_t TimeOut = 0, const std::string& Host = "127.0.0.1") {
+    TOpen O;
+    O.Session = InternetOpen("inet-test", Access, Proxy);
+    if (TimeOut != 0) {
+        for (std::uint32_t Option :
+             {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+              INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+            InternetSetOption(*O.Session, Option, TimeOut);
+        }
+    }
+    O.Connection = InternetConnect(*O.Session, Host, Port, "", "", INTERNET_SERVICE_HTTP);
+    O.Request = HttpOpenRequest(*O.Connection, Verb, Path, "HTTP/1.1", Flags);
+    return O;
+}
+
+std::uint64_t Status(TRequest& R) {
+    std::uint64_t S = 0;
+    EXPECT_TRUE(HttpQueryInfoNumber(R, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, S));
+    return S;
+}
+
+std::string ReadAll(TRequest& R, std::size_t Chunk = 131072) {
+    std::string Body, Buffer(Chunk, '\0');
+    for (int i = 0; i < 100000; ++i) {
+        std::size_t N = 0;
+        if (!InternetReadFile(R, Buffer.data(), Buffer.size(), N) || N == 0) {
+            break;
+        }
+        Body.append(Buffer, 0, N);
+    }
+    return Body;
+}
+
+long ResidentKiB() {
+    FILE* F = std::fopen("/proc/self/statm", "r");
+    long Pages = 0, Resident = 0;
+    if (F) {
+        if (std::fscanf(F, "%ld %ld", &Pages, &Resident) != 2) {
+            Resident = 0;
+        }
+        std::fclose(F);
+    }
+    return Resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point T) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - T).count();
+}
+
+} // namespace
+
+TEST_F(InetTest, ReadsNeverHoldTheWholeBody) {
+    TNginxServer Nginx;
+    const std::size_t Size = 96u << 20;
+    {
+        const std::string Body = testsupport::BinaryPattern(Size, 7);
+        Nginx.AddFile("big.bin", Body);
+    }
+    const std::string Body = testsupport::ReadFile(Nginx.Root() + "/big.bin");
+    TOpen O = Open(Nginx.Port(), "GET", "/big.bin");
+    const long Before = ResidentKiB();
+    ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0)) << GetLastError();
+    EXPECT_EQ(Status(*O.Request), 200u);
+    std::string Buffer(131072, '\0');
+    std::size_t Offset = 0, N = 0;
+    long Peak = 0;
+    bool Same = true;
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_TRUE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
+        if (N == 0) {
+            break;
+        }
+        if (Offset + N < Size) {
+            EXPECT_EQ(N, Buffer.size()) << "a read fills the caller's whole chunk";
+        }
+        Same = Same && Offset + N <= Size && Body.compare(Offset, N, Buffer, 0, N) == 0;
+        Offset += N;
+        if (i == 1) {
+            // The caller dawdles: nginx must wait, not fill our memory.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        Peak = std::max(Peak, ResidentKiB() - Before);
+    }
+    EXPECT_EQ(Offset, Size);
+    EXPECT_TRUE(Same) << "byte-exact";
+    EXPECT_LT(Peak, 16 * 1024) << "KiB held by the request at its peak";
+}
+
+TEST_F(InetTest, ARefusedConnectionFailsTheSend) {
+    const unsigned short Port = testsupport::FreeLoopbackPort();
+    TOpen O = Open(Port, "GET", "/");
+    EXPECT_FALSE(HttpSendRequest(*O.Request, nullptr, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+    std::uint64_t S = 0;
+    EXPECT_FALSE(HttpQueryInfoNumber(*O.Request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, S));
+}
+
+TEST_F(InetTest, AStallBeforeTheHeadersHitsTheTimeOut) {
+    TFaultServer Server(R"({"responses": [{"stall_before_ms": 4000, "body": "late"}]})");
+    TOpen O = Open(Server.Port(), "GET", "/", 0, INTERNET_OPEN_TYPE_DIRECT, nullptr, 300);
+    const auto Start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(HttpSendRequest(*O.Request, nullptr, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+    EXPECT_LT(SecondsSince(Start), 3.0);
+}
+
+TEST_F(InetTest, AReadThatHitsTheTimeOutReturnsItsBytesAndFailsNext) {
+    TFaultServer Server(R"({"responses": [{"body": ")" + std::string(5000, 'a') +
+                        R"(", "stall_after": 1000, "stall_ms": 4000}]})");
+    TOpen O = Open(Server.Port(), "GET", "/", 0, INTERNET_OPEN_TYPE_DIRECT, nullptr, 300);
+    ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+    std::string Buffer(65536, '\0');
+    std::size_t N = 0;
+    const auto Start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
+    EXPECT_EQ(N, 1000u);
+    EXPECT_FALSE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+    EXPECT_EQ(N, 0u);
+    EXPECT_LT(SecondsSince(Start), 3.0);
+}
+
+TEST_F(InetTest, ASlowTrickleIsNotATimeOut) {
+    // 20 pieces 100 ms apart with a 300 ms idle time-out: every piece resets the deadline.
+    TFaultServer Server(R"({"responses": [{"body": ")" + std::string(200, 'b') +
+                        R"(", "trickle": {"bytes": 10, "delay_ms": 100}}]})");
+    TOpen O = Open(Server.Port(), "GET", "/", 0, INTERNET_OPEN_TYPE_DIRECT, nullptr, 300);
+    ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+    EXPECT_EQ(ReadAll(*O.Request), std::string(200, 'b'));
+}
+
+TEST_F(InetTest, ABodyCutShortFailsTheReadAfterItsBytes) {
+    TFaultServer Server(R"({"responses": [{"body": ")" + std::string(3000, 'c') +
+                        R"(", "close_after": 1200}]})");
+    TOpen O = Open(Server.Port(), "GET", "/");
+    ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+    std::string Buffer(65536, '\0');
+    std::size_t N = 0;
+    ASSERT_TRUE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
+    EXPECT_EQ(N, 1200u);
+    EXPECT_FALSE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_CONNECTION_ABORTED);
+}
+
+TEST_F(InetTest, RedirectsAreFollowedUnlessTheFlagSaysNo) {
+    TFaultServer Server(R"({"routes": {"/a": [{"redirect": "/b"}], "/b": [{"body": "final",
+        "headers": [["X-Final", "yes"]]}]}})");
+    {
+        TOpen O = Open(Server.Port(), "GET", "/a");
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(Status(*O.Request), 200u);
+        std::string Raw;
+        ASSERT_TRUE(HttpQueryInfo(*O.Request, HTTP_QUERY_RAW_HEADERS_CRLF, Raw));
+        EXPECT_EQ(Raw.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << Raw;
+        EXPECT_NE(Raw.find("X-Final: yes\r\n"), std::string::npos);
+        EXPECT_EQ(Raw.find("302"), std::string::npos) << "only the final response's headers";
+        EXPECT_EQ(Raw.substr(Raw.size() - 4), "\r\n\r\n");
+        EXPECT_EQ(ReadAll(*O.Request), "final");
+    }
+    {
+        TOpen O = Open(Server.Port(), "GET", "/a", INTERNET_FLAG_NO_AUTO_REDIRECT);
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(Status(*O.Request), 302u);
+        std::string Location;
+        EXPECT_TRUE(HttpQueryInfo(*O.Request, HTTP_QUERY_LOCATION, Location));
+        EXPECT_EQ(Location, "/b");
+    }
+}
+
+TEST_F(InetTest, HttpsVerifiesTheCertificateAndRefusesARedirectToHttp) {
+    testsupport::TTempDir Dir;
+    std::string Cert, Key;
+    testsupport::MakeSelfSignedCertificate(Dir, Cert, Key);
+    TFaultServer Plain(R"({"responses": [{"body": "plain"}]})");
+    TFaultServer Tls(R"({"routes": {"/down": [{"redirect": ")" + Plain.BaseUrl() +
+                         R"(/x"}], "/up": [{"redirect": "/ok"}]}, "responses": [{"body": "secure"}]})",
+                     Cert, Key);
+    {
+        // An authority nobody trusts.
+        TOpen O = Open(Tls.Port(), "GET", "/ok",
+                       INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID |
+                           INTERNET_FLAG_IGNORE_CERT_DATE_INVALID);
+        EXPECT_FALSE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(GetLastError(), ERROR_INTERNET_INVALID_CA);
+    }
+    auto OpenTrusted = [&](const std::string& Path, const std::string& Host) {
+        TOpen O = Open(Tls.Port(), "GET", Path, INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP,
+                       INTERNET_OPEN_TYPE_DIRECT, nullptr, 0, Host);
+        InternetSetOption(*O.Session, INTERNET_OPTION_CA_FILE, Cert);
+        O.Connection = InternetConnect(*O.Session, Host, Tls.Port(), "", "", INTERNET_SERVICE_HTTP);
+        O.Request = HttpOpenRequest(*O.Connection, "GET", Path, "HTTP/1.1",
+                                    INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP);
+        return O;
+    };
+    {
+        TOpen O = OpenTrusted("/up", "127.0.0.1");
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0)) << GetLastError();
+        EXPECT_EQ(Status(*O.Request), 200u);
+        EXPECT_EQ(ReadAll(*O.Request), "secure");
+    }
+    {
+        TOpen O = OpenTrusted("/down", "127.0.0.1");
+        EXPECT_FALSE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(GetLastError(), ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+        EXPECT_TRUE(Plain.Requests().empty()) << "nothing may go out in the clear";
+    }
+    {
+        // The certificate names 127.0.0.1 and localhost.test, not "localhost".
+        TOpen O = OpenTrusted("/ok", "localhost");
+        EXPECT_FALSE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(GetLastError(), ERROR_INTERNET_SEC_CERT_CN_INVALID);
+    }
+}
+
+TEST_F(InetTest, AccessTypesDecideAboutTheProxy) {
+    TNginxServer Nginx;
+    Nginx.AddFile("f.txt", "from nginx");
+    TFaultServer Proxy(R"({"responses": [{"body": "from proxy"}]})");
+    const std::string Target = "127.0.0.1";
+    ::setenv("http_proxy", Proxy.BaseUrl().c_str(), 1);
+    {
+        TOpen O = Open(Nginx.Port(), "GET", "/f.txt", 0, INTERNET_OPEN_TYPE_DIRECT);
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(ReadAll(*O.Request), "from nginx") << "direct ignores http_proxy";
+    }
+    {
+        TOpen O = Open(Nginx.Port(), "GET", "/f.txt", 0, INTERNET_OPEN_TYPE_PRECONFIG);
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(ReadAll(*O.Request), "from proxy") << "preconfigured honours http_proxy";
+        ASSERT_EQ(Proxy.Requests().size(), 1u);
+        EXPECT_EQ(Proxy.Requests()[0].Target, "http://127.0.0.1:" + std::to_string(Nginx.Port()) + "/f.txt");
+    }
+    ::setenv("no_proxy", "127.0.0.1", 1);
+    {
+        TOpen O = Open(Nginx.Port(), "GET", "/f.txt", 0, INTERNET_OPEN_TYPE_PRECONFIG);
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(ReadAll(*O.Request), "from nginx") << "no_proxy honoured";
+    }
+    {
+        // A named proxy goes past no_proxy, with its own credentials.
+        const std::string ProxyAddress = "127.0.0.1:" + std::to_string(Proxy.Port());
+        TOpen O = Open(Nginx.Port(), "GET", "/f.txt", 0, INTERNET_OPEN_TYPE_PROXY, ProxyAddress.c_str());
+        InternetSetOption(*O.Session, INTERNET_OPTION_USERNAME, std::string("pu"));
+        InternetSetOption(*O.Session, INTERNET_OPTION_PASSWORD, std::string("pp"));
+        O.Connection = InternetConnect(*O.Session, Target, Nginx.Port(), "", "", INTERNET_SERVICE_HTTP);
+        O.Request = HttpOpenRequest(*O.Connection, "GET", "/f.txt", "HTTP/1.1", 0);
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(ReadAll(*O.Request), "from proxy");
+        ASSERT_EQ(Proxy.Requests().size(), 2u);
+        EXPECT_EQ(Proxy.Requests()[1].Header("Proxy-Authorization"), "Basic cHU6cHA=");
+    }
+}
+
+TEST_F(InetTest, HeaderLinesAreAddedOrReplacedAndBadOnesRefused) {
+    TFaultServer Server(R"({"responses": [{"body": "x"}]})");
+    TOpen O = Open(Server.Port(), "GET", "/h");
+    const std::uint32_t AddReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
+    EXPECT_TRUE(HttpAddRequestHeaders(*O.Request, "X-A:1", AddReplace));
+    EXPECT_TRUE(HttpAddRequestHeaders(*O.Request, "x-a:2", AddReplace));
+    EXPECT_TRUE(HttpAddRequestHeaders(*O.Request, "X-B:  keeps blanks  ", AddReplace));
+    EXPECT_FALSE(HttpAddRequestHeaders(*O.Request, "no colon", AddReplace));
+    EXPECT_EQ(GetLastError(), ERROR_HTTP_INVALID_HEADER);
+    EXPECT_FALSE(HttpAddRequestHeaders(*O.Request, " :empty name", AddReplace));
+    EXPECT_FALSE(HttpAddRequestHeaders(*O.Request, "X-C:a\r\nX-Injected:1", AddReplace));
+    ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+    const auto Requests = Server.Requests();
+    ASSERT_EQ(Requests.size(), 1u);
+    EXPECT_EQ(Requests[0].Header("X-A"), "2");
+    EXPECT_FALSE(Requests[0].HasHeader("X-Injected"));
+    bool SawB = false;
+    for (const std::string& Line : Requests[0].HeaderLines) {
+        SawB = SawB || Line == "X-B:  keeps blanks  ";
+    }
+    EXPECT_TRUE(SawB);
+}
+
+TEST_F(InetTest, StatusAndHeaderQueries) {
+    TFaultServer Server(R"({"routes": {
+        "/big": [{"status": 200, "body": "0123456789", "content_length": 5000000000, "close_after": 10,
+                  "last_modified": "Tue, 02 Jan 2024 03:04:05 GMT", "etag": "\"e1\""}],
+        "/none": [{"status": 204, "reason": "Nothing Here", "content_length": "omit"}]}})");
+    {
+        TOpen O = Open(Server.Port(), "GET", "/big");
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        std::uint64_t Length = 0;
+        ASSERT_TRUE(
+            HttpQueryInfoNumber(*O.Request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, Length));
+        EXPECT_EQ(Length, 5000000000ull) << "64-bit";
+        TSystemTime T;
+        ASSERT_TRUE(
+            HttpQueryInfoSystemTime(*O.Request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, T));
+        EXPECT_EQ(T.Year, 2024);
+        EXPECT_EQ(T.Month, 1);
+        EXPECT_EQ(T.Day, 2);
+        EXPECT_EQ(T.Hour, 3);
+        EXPECT_EQ(T.Minute, 4);
+        EXPECT_EQ(T.Second, 5);
+        std::string ETag;
+        EXPECT_TRUE(HttpQueryInfo(*O.Request, HTTP_QUERY_ETAG, ETag));
+        EXPECT_EQ(ETag, "\"e1\"");
+        std::string Text;
+        EXPECT_TRUE(HttpQueryInfo(*O.Request, HTTP_QUERY_STATUS_TEXT, Text));
+        EXPECT_EQ(Text, "OK");
+    }
+    {
+        TOpen O = Open(Server.Port(), "GET", "/none");
+        ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
+        EXPECT_EQ(Status(*O.Request), 204u);
+        std::string Text;
+        EXPECT_TRUE(HttpQueryInfo(*O.Request, HTTP_QUERY_STATUS_TEXT, Text));
+        EXPECT_EQ(Text, "Nothing Here");
+        std::uint64_t Length = 0;
+        EXPECT_FALSE(
+            HttpQueryInfoNumber(*O.Request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, Length));
+        EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
+        TSystemTime T;
+        EXPECT_FALSE(
+            HttpQueryInfoSystemTime(*O.Request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, T));
+        std::string Buffer(16, '\0');
+        std::size_t N = 1;
+        EXPECT_TRUE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
+        EXPECT_EQ(N, 0u);
+    }
+}
+
+TEST_F(InetTest, ASecondSendOnTheSameRequestIsANewExchange) {
+    TFaultServer Server(R"({"responses": [{"status": 503, "reason": "Busy"}, {"body": "second"}]})");
+    TOpen O = Open(Server.Port(), "POST", "/retry");
+    ASSERT_TRUE(HttpSendRequest(*O.Request, "body", 4));
+    EXPECT_EQ(Status(*O.Request), 503u);
+    ASSERT_TRUE(HttpSendRequest(*O.Request, "body", 4));
+    EXPECT_EQ(Status(*O.Request), 200u);
+    EXPECT_EQ(ReadAll(*O.Request), "second");
+    const auto Requests = Server.Requests();
+    ASSERT_EQ(Requests.size(), 2u);
+    EXPECT_EQ(Requests[0].Body, "body");
+    EXPECT_EQ(Requests[1].Body, "body");
+}
+
+TEST_F(InetTest, UnknownAccessTypesAndServicesOpenNothing) {
+    EXPECT_EQ(InternetOpen("a", 2, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_INVALID_OPTION);
+    HSession S = InternetOpen("a", INTERNET_OPEN_TYPE_DIRECT, nullptr);
+    ASSERT_NE(S, nullptr);
+    EXPECT_EQ(InternetConnect(*S, "h", 80, "", "", 1), nullptr);
+    EXPECT_EQ(InternetConnect(*S, "", 80, "", "", INTERNET_SERVICE_HTTP), nullptr);
+    EXPECT_FALSE(InternetSetOption(*S, 999, 1u));
+}

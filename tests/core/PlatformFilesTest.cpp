@@ -1,0 +1,223 @@
+// Files, folders, file times and dates of the platform layer.
+#include "platform/DateTime.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/LastError.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace platform;
+using testsupport::TTempDir;
+
+TEST(DateTime, EncodesAndFormatsCalendarDates) {
+    struct TCase {
+        TSystemTime Time;
+        double Days;
+        const char* Text;
+    } Cases[] = {
+        {{1899, 12, 0, 30, 0, 0, 0, 0}, 0.0, "1899-12-30 00:00:00"},
+        {{1900, 1, 0, 1, 12, 0, 0, 0}, 2.5, "1900-01-01 12:00:00"},
+        {{1970, 1, 0, 1, 0, 0, 0, 0}, 25569.0, "1970-01-01 00:00:00"},
+        {{2024, 2, 0, 29, 23, 59, 59, 0}, 45351.0 + 86399.0 / 86400.0, "2024-02-29 23:59:59"},
+    };
+    for (const TCase& C : Cases) {
+        TDateTime D = -1;
+        ASSERT_TRUE(EncodeDateTime(C.Time, D)) << C.Text;
+        EXPECT_NEAR(D, C.Days, 1e-9) << C.Text;
+        EXPECT_EQ(FormatDateTimeIso(D), C.Text);
+    }
+    TDateTime Ignored;
+    EXPECT_FALSE(EncodeDateTime({2023, 2, 0, 29, 0, 0, 0, 0}, Ignored));
+    EXPECT_FALSE(EncodeDateTime({2023, 13, 0, 1, 0, 0, 0, 0}, Ignored));
+    EXPECT_FALSE(EncodeDateTime({2023, 1, 0, 1, 24, 0, 0, 0}, Ignored));
+}
+
+TEST(DateTime, ParsesTheThreeHttpDateForms) {
+    for (const char* Text :
+         {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994"}) {
+        TSystemTime T;
+        ASSERT_TRUE(ParseHttpDate(Text, T)) << Text;
+        EXPECT_EQ(T.Year, 1994);
+        EXPECT_EQ(T.Month, 11);
+        EXPECT_EQ(T.Day, 6);
+        EXPECT_EQ(T.Hour, 8);
+        EXPECT_EQ(T.Minute, 49);
+        EXPECT_EQ(T.Second, 37);
+        EXPECT_EQ(T.DayOfWeek, 0);
+    }
+    TSystemTime T;
+    EXPECT_FALSE(ParseHttpDate("", T));
+    EXPECT_FALSE(ParseHttpDate("yesterday", T));
+    EXPECT_FALSE(ParseHttpDate("Sun, 31 Feb 1994 08:49:37 GMT", T));
+}
+
+TEST(DateTime, UnixTimeRoundTripAndTheFileTimeLimit) {
+    const TDateTime D = UnixTimeToDateTime(784111777); // 1994-11-06 08:49:37
+    EXPECT_EQ(FormatDateTimeIso(D), "1994-11-06 08:49:37");
+    timespec Ts{};
+    ASSERT_TRUE(DateTimeToUnixTime(D, Ts));
+    EXPECT_EQ(Ts.tv_sec, 784111777);
+    // Date 0 (1899) converts; anything before 1601 does not.
+    EXPECT_TRUE(DateTimeToUnixTime(0, Ts));
+    EXPECT_FALSE(DateTimeToUnixTime(-109206, Ts));
+}
+
+TEST(FileSystem, AttributesOfFilesFoldersAndMissingPaths) {
+    TTempDir Dir;
+    const std::string File = Dir.Write("a.bin", std::string(12345, 'x'));
+    TFileAttributeData Data;
+    ASSERT_TRUE(GetFileAttributesEx(File, Data));
+    EXPECT_FALSE(Data.IsDirectory);
+    EXPECT_EQ(Data.Size, 12345);
+    EXPECT_GT(Data.LastWriteTime, 40000.0);
+
+    ASSERT_TRUE(GetFileAttributesEx(Dir.Path(), Data));
+    EXPECT_TRUE(Data.IsDirectory);
+    EXPECT_TRUE(PathExists(Dir.Path()));
+
+    EXPECT_FALSE(GetFileAttributesEx(Dir.File("missing"), Data));
+    EXPECT_EQ(GetLastError(), ENOENT);
+    EXPECT_FALSE(PathExists(""));
+}
+
+TEST(FileSystem, SizesAbove4GiBAreKept) {
+    TTempDir Dir;
+    const std::string Path = Dir.File("sparse");
+    TFile F;
+    ASSERT_TRUE(F.OpenForWrite(Path, TFile::CreateAlways));
+    ASSERT_EQ(::truncate(Path.c_str(), (5LL << 30) + 7), 0);
+    EXPECT_EQ(F.Size(), (5LL << 30) + 7);
+    TFileAttributeData Data;
+    ASSERT_TRUE(GetFileAttributesEx(Path, Data));
+    EXPECT_EQ(Data.Size, (5LL << 30) + 7);
+}
+
+TEST(FileSystem, SetsTheWriteTimeInUtc) {
+    TTempDir Dir;
+    const std::string File = Dir.Write("t", "x");
+    TDateTime When;
+    ASSERT_TRUE(EncodeDateTime({2001, 9, 0, 9, 1, 46, 40, 0}, When));
+    ASSERT_TRUE(SetFileWriteTime(File, When));
+    TFileAttributeData Data;
+    ASSERT_TRUE(GetFileAttributesEx(File, Data));
+    EXPECT_EQ(FormatDateTimeIso(Data.LastWriteTime), "2001-09-09 01:46:40");
+    EXPECT_FALSE(SetFileWriteTime(File, -200000)); // before 1601
+    EXPECT_FALSE(SetFileWriteTime(Dir.File("missing"), When));
+}
+
+TEST(FileSystem, ForceDirectoriesCreatesParentsAndReportsFailures) {
+    TTempDir Dir;
+    EXPECT_TRUE(ForceDirectories(Dir.File("a/b/c/")));
+    EXPECT_TRUE(PathExists(Dir.File("a/b/c")));
+    EXPECT_TRUE(ForceDirectories(Dir.File("a/b"))); // existing
+    EXPECT_FALSE(ForceDirectories(""));
+    EXPECT_EQ(GetLastError(), ENOENT);
+    Dir.Write("file", "x");
+    EXPECT_FALSE(ForceDirectories(Dir.File("file/sub")));
+}
+
+TEST(FileSystem, RenameNeverReplacesAndDeleteRemovesFilesOnly) {
+    TTempDir Dir;
+    const std::string A = Dir.Write("a", "first");
+    const std::string B = Dir.Write("b", "second");
+    EXPECT_FALSE(RenameFileNoReplace(A, B));
+    EXPECT_EQ(GetLastError(), EEXIST);
+    EXPECT_EQ(testsupport::ReadFile(B), "second");
+    EXPECT_TRUE(RenameFileNoReplace(A, Dir.File("c")));
+    EXPECT_FALSE(PathExists(A));
+    EXPECT_EQ(testsupport::ReadFile(Dir.File("c")), "first");
+
+    EXPECT_TRUE(DeleteFile(B));
+    EXPECT_FALSE(PathExists(B));
+    EXPECT_FALSE(DeleteFile(B));
+    EXPECT_EQ(GetLastError(), ENOENT);
+    EXPECT_FALSE(DeleteFile(Dir.Path()));
+}
+
+TEST(FileSystem, PathPieces) {
+    struct TCase {
+        const char* Path;
+        const char* Folder;
+        const char* Name;
+        const char* WithSdc;
+    } Cases[] = {
+        {"/dl/setup.exe", "/dl/", "setup.exe", "/dl/setup.sdc"},
+        {"/dl/setup.exe.tmp", "/dl/", "setup.exe.tmp", "/dl/setup.exe.sdc"},
+        {"/dl.old/setup", "/dl.old/", "setup", "/dl.old/setup.sdc"},
+        {"setup", "", "setup", "setup.sdc"},
+        {"/", "/", "", "/.sdc"},
+    };
+    for (const TCase& C : Cases) {
+        EXPECT_EQ(ExtractFilePath(C.Path), C.Folder) << C.Path;
+        EXPECT_EQ(ExtractFileName(C.Path), C.Name) << C.Path;
+        EXPECT_EQ(ChangeFileExt(C.Path, ".sdc"), C.WithSdc) << C.Path;
+    }
+}
+
+TEST(File, OpenAlwaysKeepsContentAndCreateAlwaysEmpties) {
+    TTempDir Dir;
+    const std::string Path = Dir.Write("f", "abc");
+    {
+        TFile F;
+        ASSERT_TRUE(F.OpenForWrite(Path, TFile::OpenAlways));
+        EXPECT_EQ(F.SeekToEnd(), 3);
+        ASSERT_TRUE(F.Write("def", 3));
+    }
+    EXPECT_EQ(testsupport::ReadFile(Path), "abcdef");
+    {
+        TFile F;
+        ASSERT_TRUE(F.OpenForWrite(Path, TFile::CreateAlways));
+        EXPECT_EQ(F.Size(), 0);
+    }
+    TFile F;
+    EXPECT_FALSE(F.OpenForWrite(Dir.Path(), TFile::CreateAlways));
+    EXPECT_EQ(GetLastError(), EISDIR);
+}
+
+TEST(File, AWriteBeyondTheFileSizeLimitFails) {
+    // RLIMIT_FSIZE stops root as well; run in a child so the limit stays there.
+    TTempDir Dir;
+    const std::string Path = Dir.File("limited");
+    const pid_t Pid = ::fork();
+    ASSERT_GE(Pid, 0);
+    if (Pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit L{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &L);
+        TFile F;
+        if (!F.OpenForWrite(Path, TFile::CreateAlways)) {
+            ::_exit(2);
+        }
+        const std::string Data(8192, 'z');
+        const bool Ok = F.Write(Data.data(), Data.size());
+        ::_exit(!Ok && GetLastError() == EFBIG ? 0 : 1);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Pid, &Status, 0), Pid);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 0);
+}
+
+TEST(LastError, IsKeptPerThreadWithChineseNetworkTexts) {
+    SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
+    int Other = -1;
+    std::thread([&] {
+        Other = GetLastError();
+        SetLastError(5);
+    }).join();
+    EXPECT_EQ(Other, 0);
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+    EXPECT_EQ(SysErrorMessage(12029), "无法连接到服务器");
+    EXPECT_EQ(SysErrorMessage(12002), "操作超时");
+    EXPECT_EQ(SysErrorMessage(12007), "无法解析服务器的名称或地址");
+    EXPECT_EQ(SysErrorMessage(ENOENT), "No such file or directory");
+    EXPECT_EQ(SysErrorMessage(99999), "未知错误 99999");
+}
