@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QShowEvent>
 
