@@ -128,8 +128,14 @@ bool StateMatches(const std::string& StateName, std::uint64_t ContentLength, TDa
             platform::FormatDateTimeIso(LastModified)) {
         return false;
     }
+    // The profile reader drops a pair of quotes around a value, and an entity tag comes in quotes.
+    std::string Expected = ETag;
+    if (Expected.size() >= 2 && Expected.front() == Expected.back() &&
+        (Expected.front() == '"' || Expected.front() == '\'')) {
+        Expected = Expected.substr(1, Expected.size() - 2);
+    }
     const std::string StoredETag = platform::GetPrivateProfileString(StateSection, StateETag, "", StateName);
-    return ETag.empty() || StoredETag.empty() || StoredETag == ETag;
+    return ETag.empty() || StoredETag.empty() || StoredETag == Expected;
 }
 
 std::uint32_t Clamp32(std::uint64_t Value) {
