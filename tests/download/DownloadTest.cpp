@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace downloadtest;
 using ::testing::MatchesRegex;
@@ -140,4 +141,48 @@ TEST(Download, ResumedDownloadFromNginxIsByteIdentical) {
         EXPECT_EQ(R.Reports[1].Position, static_cast<std::int64_t>(Cut)) << "positions continue the file";
         ExpectWellFormed(R, 0, static_cast<std::int64_t>(Bytes.size()), 0);
     }
+}
+
+// Lengths and positions past 4 GiB: a sparse file on the server and a sparse temporary file that lacks
+// only its last bytes, so just those travel.
+TEST(Download, PositionsAndLengthsPastFourGiBAre64Bit) {
+    TNginxServer Nginx;
+    const std::int64_t Length = (std::int64_t{5} << 30) + 300; // 5 GiB and 300 bytes
+    const std::string Tail = BinaryPattern(300, 17);
+    const std::string Source = Nginx.AddFile("big.exe", "");
+    ASSERT_EQ(::truncate(Source.c_str(), Length - 300), 0);
+    {
+        FILE* F = std::fopen(Source.c_str(), "ab");
+        ASSERT_NE(F, nullptr);
+        std::fwrite(Tail.data(), 1, Tail.size(), F);
+        std::fclose(F);
+    }
+    ASSERT_TRUE(platform::SetFileWriteTime(Source, DateOf(ServerTime)));
+    TTempDir Dir;
+    const std::string Target = Dir.File("big.exe");
+    const std::string Temp = Dir.Write("big.exe.tmp", "");
+    ASSERT_EQ(::truncate(Temp.c_str(), Length - 300), 0);
+    Dir.Write("big.exe.sdc",
+              StateText(std::to_string(Length), platform::FormatDateTimeIso(DateOf(ServerTime))));
+
+    auto Client = NewResumeClient();
+    TRecorder Refused;
+    EXPECT_EQ(Client->DownloadFile(Nginx.BaseUrl() + "/big.exe", Target, Refused.Callback(), 0, nullptr), -1);
+    EXPECT_EQ(Refused.MessageOf(dsFail), "超过下载文件大小限制！") << "the default limit is 2000 MiB";
+
+    Client->SetMaxFileSize(std::int64_t{6} << 30);
+    TRecorder R;
+    ASSERT_EQ(Client->DownloadFile(Nginx.BaseUrl() + "/big.exe", Target, R.Callback(), 0, nullptr), 0)
+        << R.MessageOf(dsFail);
+    EXPECT_EQ(GetFileSize64(Target), Length);
+    EXPECT_EQ(R.Reports[1].Position, Length - 300);
+    EXPECT_EQ(R.Reports.back().Position, Length);
+    EXPECT_EQ(R.Reports.back().Size, Length);
+    std::string Got(300, '\0');
+    FILE* F = std::fopen(Target.c_str(), "rb");
+    ASSERT_NE(F, nullptr);
+    ASSERT_EQ(::fseeko(F, Length - 300, SEEK_SET), 0);
+    EXPECT_EQ(std::fread(Got.data(), 1, Got.size(), F), 300u);
+    std::fclose(F);
+    EXPECT_EQ(Got, Tail);
 }

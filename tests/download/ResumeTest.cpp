@@ -246,3 +246,45 @@ TEST(Resume, StopDuringTheTransferThenTheNextRunContinues) {
     }
     EXPECT_TRUE(SawMeasured);
 }
+
+// The hook sees the request before the resume decision, and the values it leaves govern the rest; when
+// it handled the decision, its start offset and resume flag are taken as they are.
+TEST(Resume, BeforeDownloadHookSeesAndSteersTheTransfer) {
+    TTempDir Files;
+    const std::string Bytes = BinaryPattern(90000, 3);
+    const std::string Body = Files.Write("a", Bytes);
+    TFaultServer Server(Script({Answer(Body, OldDate)}));
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    Dir.Write("f.exe.tmp", Bytes.substr(0, 30000)); // no state file: only the hook can resume it
+    auto Client = NewResumeClient();
+    std::string SeenObject, SeenFile, SeenVerb;
+    std::uint32_t SeenStart = 99, SeenLength = 0;
+    bool SeenResume = true, SeenHandled = true;
+    Client->SetOnBeforeDownload([&](std::shared_ptr<IHttpClient> Sender, std::string& ObjectName,
+                                    std::string& FileName, std::int32_t& Tag, std::string Verb,
+                                    IHttpHeaders*&, std::uint32_t& StartPos, std::uint32_t& ContentLength,
+                                    bool& IsResume, bool& Handled) {
+        EXPECT_EQ(Sender.get(), Client.get());
+        SeenObject = ObjectName, SeenFile = FileName, SeenVerb = Verb;
+        SeenStart = StartPos, SeenLength = ContentLength, SeenResume = IsResume, SeenHandled = Handled;
+        Tag = 77;
+        StartPos = 30000;
+        IsResume = true;
+        Handled = true;
+    });
+    TRecorder R;
+    ASSERT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, R.Callback(), 1, nullptr), 0)
+        << R.MessageOf(dsFail);
+    EXPECT_EQ(SeenObject, "/f.exe");
+    EXPECT_EQ(SeenFile, Target);
+    EXPECT_EQ(SeenVerb, "GET");
+    EXPECT_EQ(SeenStart, 0u);
+    EXPECT_EQ(SeenLength, 90000u);
+    EXPECT_FALSE(SeenResume);
+    EXPECT_FALSE(SeenHandled);
+    EXPECT_EQ(R.Reports.front().Tag, 1);
+    EXPECT_EQ(R.Reports.back().Tag, 77);
+    EXPECT_EQ(Gets(Server).back().Header("Range"), "bytes=30000-");
+    EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+}
