@@ -27,7 +27,7 @@ void TProgressLine::Show(const THttpDownloadInfo& Info, std::int64_t NowMs) {
 }
 
 void TProgressLine::Finish() {
-    if (!FPending.empty()) {
+    if (!FPending.empty() && FPending != FLastPrinted) {
         Print(FPending);
         FPending.clear();
     }
@@ -39,6 +39,7 @@ void TProgressLine::Finish() {
 }
 
 void TProgressLine::Print(const std::string& Line) {
+    FLastPrinted = Line;
     if (FIsTerminal) {
         // Back to the start of the line, the new text, the rest of the old one cleared.
         std::fprintf(FOut, "\r%s\033[K", Line.c_str());

@@ -27,6 +27,7 @@ private:
     bool FIsTerminal;
     bool FShownAny = false;
     std::int64_t FLastMs = 0;
-    std::string FPending; // a line not yet shown
+    std::string FPending;     // a line not yet shown
+    std::string FLastPrinted; // the line shown last
     bool FOpenLine = false;
 };

@@ -164,7 +164,7 @@ TEST(KeltrimaGet, SigtermStopsAndTheNextRunContinues) {
 // left, and the end is byte-identical. A target, once there, is always complete.
 TEST(KeltrimaGet, SigkillAtRandomMomentsStillEndsIdentical) {
     TTempDir Dir;
-    const std::string Bytes = BinaryPattern(1200000, 21);
+    const std::string Bytes = BinaryPattern(2000000, 21);
     const std::string Body = Dir.Write("body", Bytes);
     testsupport::TFaultServer Server(SlowScript(Body, 32768, 25));
     const std::string Target = Dir.File("f.exe");
