@@ -108,6 +108,10 @@ class EndToEnd(unittest.TestCase):
                 partial = self.target + ".tmp"
                 demo.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > SIZE // 3, 60,
                               what="a third of the file")
+                # A second start while the first one downloads ends at once and leaves the first alone.
+                second = subprocess.run([self.exe], env=env, capture_output=True, timeout=30)
+                self.assertEqual(second.returncode, 0, second.stderr)
+                self.assertIsNone(proc.poll())
                 # While the transfer runs the Install picture is not there: the comparison above can fail.
                 shot = x.screenshot(os.path.join(self.dir, "running.png"))
                 left, top, _, _ = x.window_geometry(window)
