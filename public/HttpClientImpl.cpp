@@ -363,16 +363,6 @@ bool THttpClient::DeleteDownloadFiles(const std::string& FileName) {
     return true;
 }
 
-// PLACEHOLDER: the resumable download is built on top of this work in its own change. Until then the
-// operation fails plainly.
-std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string& FileName,
-                                       THttpDownloadCallback Callback, std::int32_t Tag,
-                                       IHttpHeaders* Headers) {
-    (void)URL, (void)FileName, (void)Callback, (void)Tag, (void)Headers;
-    FLastError = "[THttpClient.DownloadFile]not implemented yet";
-    return -1;
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Session, connection and request
 // ---------------------------------------------------------------------------------------------------

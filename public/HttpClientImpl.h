@@ -120,6 +120,22 @@ public:
     bool _HttpRequest(const std::string& Verb, const std::string& URL, IHttpHeaders* Headers,
                       IHttpResponseHeaders* ResponseHeaders, IByteStream* Body, IByteStream* Response);
 
+    // What one DownloadFile call's reports carry besides their own fields: the callback, the tag (as the
+    // hook left it) and the result at the moment of the report.
+    struct TDownloadReportTarget {
+        THttpDownloadCallback Callback;
+        std::int32_t Tag = 0;
+        std::int32_t Result = -1;
+    };
+    // Fills one report and hands it to the callback; returns the callback's Stop answer (false without a
+    // callback). dsFail and dsError texts also become LastError, but only when a callback is given.
+    bool ReportProgress(const TDownloadReportTarget& Target, THttpDownloadStatus Status,
+                        const std::string& Message, std::int64_t Position, std::int64_t Size,
+                        std::int64_t RemainTime, std::int64_t Speed);
+    // The content length (0 when absent) and the Last-Modified date (0 when absent) of a response.
+    static void QueryContentInfo(platform::inet::TRequest& Request, std::uint64_t& ContentLength,
+                                 TDateTime& LastModified);
+
 private:
     std::string FAgent;
     THttpAccessType FAccessType = atPreconfig;

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcurl4-openssl-dev openssl
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libxcb1-dev libgl-dev
-  nginx-light curl
+  nginx-light curl time
   xvfb xcompmgr x11-utils xdotool imagemagick
   fonts-wqy-microhei
   python3

@@ -20,7 +20,8 @@ to a path listed under "routes" gets that list's n-th answer, any other request 
     body | body_hex | body_file   the entity (text, hex, or a file read when the request comes)
     content_length        "auto" (default), "omit", or a number sent instead of the real length
     last_modified, etag   header values (none by default)
-    range                 "honour" (default: 206 for "Range: bytes=N-" within the entity) or "ignore"
+    range                 "honour" (default: 206 for "Range: bytes=N-" within the entity, unless an
+                          If-Range names neither this etag nor this last_modified) or "ignore"
     redirect              a Location; the status becomes 302 unless given
     stall_before_ms       wait before answering
     close_after           send only this many bytes of the body, then close
@@ -125,6 +126,9 @@ class Handler(socketserver.StreamRequestHandler):
         entity = entity_of(r)
         extra = []
         rng = headers.get("range", "")
+        if_range = headers.get("if-range")
+        if if_range is not None and if_range not in (r.get("etag"), r.get("last_modified")):
+            rng = ""  # the validator names another version of the file: send it whole
         if (r.get("range", "honour") == "honour" and status == 200 and rng.startswith("bytes=")
                 and rng.endswith("-") and rng[6:-1].isdigit() and int(rng[6:-1]) < len(entity)):
             start = int(rng[6:-1])

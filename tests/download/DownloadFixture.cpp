@@ -1,0 +1,98 @@
+#include "tests/download/DownloadFixture.h"
+
+#include "tests/support/TempDir.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+namespace downloadtest {
+
+THttpDownloadCallback TRecorder::Callback() {
+    return [this](const THttpDownloadInfo& Info, bool& Stop) {
+        TReport R;
+        R.Status = Info.Status;
+        R.Position = Info.Position;
+        R.Size = Info.Size;
+        R.Tag = Info.Tag;
+        R.Message = Info.Message ? Info.Message : "(null)";
+        R.RemainTime = Info.RemainTime;
+        R.RemainTimeText = Info.RemainTimeText.Str();
+        R.Speed = Info.Speed;
+        R.SpeedText = Info.SpeedText.Str();
+        R.ResultCode = Info.ResultCode;
+        R.Reserved = Info.Reserved;
+        Reports.push_back(R);
+        if (Stop) {
+            Reports.back().Message += " [Stop was not false]";
+        }
+        Stop = StopWhen && StopWhen(R);
+    };
+}
+
+std::string TRecorder::Statuses() const {
+    static const char Letters[] = "BPEFX";
+    std::string S;
+    for (const TReport& R : Reports) {
+        S += Letters[R.Status];
+    }
+    return S;
+}
+
+std::string TRecorder::MessageOf(THttpDownloadStatus Status) const {
+    for (const TReport& R : Reports) {
+        if (R.Status == Status) {
+            return R.Message;
+        }
+    }
+    return std::string();
+}
+
+std::string Sha256OfFile(const std::string& Path) {
+    const std::string Command = "sha256sum '" + Path + "' 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> Pipe(popen(Command.c_str(), "r"), pclose);
+    if (!Pipe) {
+        return std::string();
+    }
+    char Hex[65] = {};
+    if (std::fscanf(Pipe.get(), "%64s", Hex) != 1) {
+        return std::string();
+    }
+    return Hex;
+}
+
+std::string Sha256OfText(const std::string& Bytes) {
+    testsupport::TTempDir Dir;
+    return Sha256OfFile(Dir.Write("bytes", Bytes));
+}
+
+std::string HttpDate(std::int64_t UnixSeconds) {
+    const std::time_t T = static_cast<std::time_t>(UnixSeconds);
+    std::tm Tm{};
+    gmtime_r(&T, &Tm);
+    char Buffer[64];
+    std::strftime(Buffer, sizeof Buffer, "%a, %d %b %Y %H:%M:%S GMT", &Tm);
+    return Buffer;
+}
+
+TDateTime DateOf(std::int64_t UnixSeconds) {
+    return platform::UnixTimeToDateTime(UnixSeconds);
+}
+
+std::shared_ptr<THttpClient> NewResumeClient() {
+    auto Client = std::make_shared<THttpClient>();
+    Client->SetResume(true);
+    Client->SetTimeOut(10000);
+    return Client;
+}
+
+std::string StateText(const std::string& ContentLen, const std::string& LastModified,
+                      const std::string& ETag) {
+    std::string Text = "[server]\r\nContentLen=" + ContentLen + "\r\nLastModified=" + LastModified + "\r\n";
+    if (!ETag.empty()) {
+        Text += "ETag=" + ETag + "\r\n";
+    }
+    return Text;
+}
+
+} // namespace downloadtest

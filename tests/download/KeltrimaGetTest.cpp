@@ -1,0 +1,217 @@
+// keltrima-get as a process: help, exit codes, progress on standard error, SIGTERM turned into a stop
+// that the next run continues, and a transfer SIGKILLed at random moments that still ends identical.
+#include "tests/download/DownloadFixture.h"
+
+#include "tests/support/FaultServer.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#ifndef KELTRIMA_GET_PATH
+#error "KELTRIMA_GET_PATH must name the keltrima-get executable"
+#endif
+
+using namespace downloadtest;
+using ::testing::HasSubstr;
+using testsupport::BinaryPattern;
+using testsupport::ReadFile;
+using testsupport::TTempDir;
+
+namespace {
+
+// keltrima-get started with its output in two files; killed by its PID if the test leaves it running.
+class TKeltrimaGet {
+public:
+    TKeltrimaGet(const std::vector<std::string>& Args, const TTempDir& Dir)
+        : FOut(Dir.File("out.txt")), FErr(Dir.File("err.txt")) {
+        FPid = ::fork();
+        if (FPid == 0) {
+            const int O = ::open(FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int E = ::open(FErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(O, 1);
+            ::dup2(E, 2);
+            std::vector<char*> Argv;
+            static std::string Program = KELTRIMA_GET_PATH;
+            Argv.push_back(Program.data());
+            std::vector<std::string> Copy = Args;
+            for (std::string& A : Copy) {
+                Argv.push_back(A.data());
+            }
+            Argv.push_back(nullptr);
+            ::execv(Program.c_str(), Argv.data());
+            ::_exit(127);
+        }
+    }
+    ~TKeltrimaGet() {
+        if (FPid > 0 && !FDone) {
+            ::kill(FPid, SIGKILL);
+            ::waitpid(FPid, nullptr, 0);
+        }
+    }
+    // The exit code, or -1 when it has not ended within the time (it is killed then) or ended by a signal.
+    int Wait(int TimeoutMs = 60000) {
+        for (int Waited = 0; Waited < TimeoutMs; Waited += 5) {
+            int Status = 0;
+            if (::waitpid(FPid, &Status, WNOHANG) == FPid) {
+                FDone = true;
+                return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return -1;
+    }
+    void Signal(int Sig) { ::kill(FPid, Sig); }
+    std::string Out() const { return ReadFile(FOut); }
+    std::string Err() const { return ReadFile(FErr); }
+
+private:
+    std::string FOut, FErr;
+    pid_t FPid = -1;
+    bool FDone = false;
+};
+
+std::string SlowScript(const std::string& BodyFile, int PieceBytes, int DelayMs) {
+    return R"({"routes": {"/f.exe": [{"body_file": ")" + BodyFile + R"(", "last_modified": ")" +
+           HttpDate(1700000000) + R"(", "trickle": {"bytes": )" + std::to_string(PieceBytes) +
+           R"(, "delay_ms": )" + std::to_string(DelayMs) + "}}]}}";
+}
+
+bool WaitForFile(const std::string& Path, int TimeoutMs) {
+    for (int Waited = 0; Waited < TimeoutMs; Waited += 10) {
+        if (GetFileSize64(Path) > 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(KeltrimaGet, HelpAndWrongUse) {
+    TTempDir Dir;
+    {
+        TKeltrimaGet Run({"--help"}, Dir);
+        EXPECT_EQ(Run.Wait(), 0);
+        EXPECT_THAT(Run.Out(), HasSubstr("用法: keltrima-get URL FILE"));
+        EXPECT_THAT(Run.Out(), HasSubstr("SIGINT"));
+    }
+    for (const std::vector<std::string>& Args :
+         {std::vector<std::string>{}, {"http://127.0.0.1:1/f.exe"}, {"--bogus", "x", "y"}, {"a", "b", "c"}}) {
+        TKeltrimaGet Run(Args, Dir);
+        EXPECT_EQ(Run.Wait(), 2);
+        EXPECT_THAT(Run.Err(), HasSubstr("keltrima-get URL FILE"));
+    }
+}
+
+TEST(KeltrimaGet, CompleteFileExitsZeroAndFailureExitsTwoWithTheText) {
+    testsupport::TNginxServer Nginx;
+    const std::string Bytes = BinaryPattern(1500000, 3);
+    Nginx.AddFile("f.exe", Bytes);
+    TTempDir Dir;
+    {
+        TKeltrimaGet Run({Nginx.BaseUrl() + "/f.exe", Dir.File("sub/f.exe")}, Dir);
+        EXPECT_EQ(Run.Wait(), 0) << Run.Err();
+        EXPECT_EQ(Sha256OfFile(Dir.File("sub/f.exe")), Sha256OfText(Bytes));
+        EXPECT_THAT(Run.Err(), HasSubstr("100.0%  1500000/1500000 字节"));
+    }
+    {
+        TKeltrimaGet Run({Nginx.BaseUrl() + "/missing.exe", Dir.File("g.exe")}, Dir);
+        EXPECT_EQ(Run.Wait(), 2);
+        EXPECT_THAT(Run.Err(), HasSubstr("keltrima-get: 获取下载包信息失败"));
+    }
+}
+
+static void StopBySignalThenContinue(int Sig) {
+    TTempDir Dir;
+    const std::string Bytes = BinaryPattern(400000, 12);
+    const std::string Body = Dir.Write("body", Bytes);
+    testsupport::TFaultServer Server(SlowScript(Body, 16384, 50));
+    const std::string Target = Dir.File("dl/f.exe");
+    {
+        TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", Target}, Dir);
+        ASSERT_TRUE(WaitForFile(Target + ".tmp", 10000));
+        Run.Signal(Sig);
+        EXPECT_EQ(Run.Wait(), 1) << Run.Err();
+        EXPECT_THAT(Run.Err(), HasSubstr("已中断"));
+    }
+    const std::int64_t Kept = GetFileSize64(Target + ".tmp");
+    EXPECT_GT(Kept, 0);
+    EXPECT_TRUE(IsFilePresent(Dir.File("dl/f.exe.sdc")));
+    EXPECT_FALSE(IsFilePresent(Target));
+    {
+        TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", Target}, Dir);
+        EXPECT_EQ(Run.Wait(), 0) << Run.Err();
+    }
+    EXPECT_EQ(Server.Requests().back().Header("Range"), "bytes=" + std::to_string(Kept) + "-");
+    EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+    // Not a terminal: one line a second at most, each a whole line.
+    EXPECT_THAT(ReadFile(Dir.File("err.txt")), ::testing::Not(HasSubstr("\r")));
+}
+
+// SIGINT and SIGTERM become the Stop answer: exit 1, side files kept; the same command then continues.
+TEST(KeltrimaGet, SignalStopsAndTheNextRunContinues) {
+    for (const int Sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(Sig == SIGINT ? "SIGINT" : "SIGTERM");
+        StopBySignalThenContinue(Sig);
+    }
+}
+
+// SIGKILL at random moments of one transfer, restarted each time: every run picks up what the last one
+// left, and the end is byte-identical. A target, once there, is always complete.
+TEST(KeltrimaGet, SigkillAtRandomMomentsStillEndsIdentical) {
+    TTempDir Dir;
+    const std::string Bytes = BinaryPattern(2000000, 21);
+    const std::string Body = Dir.Write("body", Bytes);
+    testsupport::TFaultServer Server(SlowScript(Body, 32768, 25));
+    const std::string Target = Dir.File("f.exe");
+    const unsigned Seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(Seed));
+    std::mt19937 Random(Seed);
+    std::uniform_int_distribution<int> Delay(30, 400);
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int Kills = 0;
+    int Finished = -1;
+    for (int i = 0; i < 12 && std::chrono::steady_clock::now() < Deadline; ++i) {
+        TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", Target}, Dir);
+        std::this_thread::sleep_for(std::chrono::milliseconds(Delay(Random)));
+        if (i < 8) {
+            Run.Signal(SIGKILL);
+            const int Code = Run.Wait(10000);
+            if (Code == 0) {
+                Finished = i;
+                break;
+            }
+            ++Kills;
+            if (IsFilePresent(Target)) {
+                EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes)) << "a target is never partial";
+            }
+        } else {
+            if (Run.Wait(30000) == 0) {
+                Finished = i;
+                break;
+            }
+        }
+    }
+    std::printf("keltrima-get killed %d times before the transfer completed\n", Kills);
+    ASSERT_GE(Finished, 0) << "no run completed the file";
+    EXPECT_GE(Kills, 3);
+    EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+    EXPECT_FALSE(IsFilePresent(Target + ".tmp"));
+    EXPECT_FALSE(IsFilePresent(Dir.File("f.exe.sdc")));
+    int Ranged = 0;
+    for (const auto& R : Server.Requests()) {
+        Ranged += R.Method == "GET" && R.HasHeader("Range");
+    }
+    EXPECT_GE(Ranged, 1) << "later runs continued the file";
+}
