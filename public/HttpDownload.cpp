@@ -228,8 +228,8 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
 
     auto Fail = [&](const std::string& Text) { ReportProgress(Report, dsFail, Text, 0, 0, 0, 0); };
 
-    // A response that starts the temporary file from byte 0: its own length and date govern the rest,
-    // and the state file follows them when they differ from what it holds.
+    // A response that starts the temporary file from byte 0 in resume mode: its own length and date
+    // govern the rest, and the state file follows them when they differ from what it holds.
     auto TakeWholeResponse = [&]() -> bool {
         const std::uint64_t OldLength = ContentLength;
         const TDateTime OldDate = LastModified;
@@ -318,6 +318,7 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
             if (!Handled && ContentLength > 0 && IsFilePresent(TempName)) {
                 // The resume decision: continue the temporary file only while the server still
                 // announces what the state file recorded for it.
+                IsResume = false;
                 if (StateMatches(StateName, ContentLength, LastModified, ETag)) {
                     StartPos = static_cast<std::uint64_t>(GetFileSize64(TempName));
                     if (StartPos == ContentLength) {
@@ -384,9 +385,11 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
                     Fail("服务器返回的数据范围与请求不符！");
                     return;
                 }
-            } else if (!TakeWholeResponse()) {
-                // A 200: the server ignored the range or the file changed; the body is the whole file.
-                return;
+            } else {
+                // A 200: the server ignored the range or the file changed; the body is the whole file,
+                // so the temporary file starts over below.
+                IsResume = false;
+                StartPos = 0;
             }
         }
 

@@ -312,3 +312,31 @@ TEST(EdgeCases, DiskFullReportsTheWriteFailureAndLeavesTheTargetAlone) {
     EXPECT_EQ(ReadFile(Target), "the old installer");
     EXPECT_LE(GetFileSize64(Target + ".tmp"), 64 * 1024);
 }
+
+// The temporary file cannot take the target's name at the end (made immutable, which stops root too):
+// the call must not claim a complete target that is not there.
+TEST(EdgeCases, FailedRenameAtTheEndIsAFailure) {
+    TFaultServer Server(R"({"routes": {"/f.exe": [{"body": "complete body"}]}})");
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    const std::string Temp = Target + ".tmp";
+    bool Immutable = false;
+    TRecorder R;
+    R.StopWhen = [&](const TReport& Rep) {
+        if (Rep.Status == dsProgress && Rep.Position == Rep.Size && Rep.Size > 0 && !Immutable) {
+            Immutable = std::system(("chattr +i '" + Temp + "' 2>/dev/null").c_str()) == 0;
+        }
+        return false;
+    };
+    const std::int32_t Result =
+        NewResumeClient()->DownloadFile(Server.BaseUrl() + "/f.exe", Target, R.Callback(), 0, nullptr);
+    if (Immutable) {
+        std::system(("chattr -i '" + Temp + "'").c_str());
+    } else {
+        GTEST_SKIP() << "chattr +i does not work on this file system";
+    }
+    EXPECT_EQ(Result, -1);
+    EXPECT_THAT(R.MessageOf(dsFail), StartsWith("重命名[" + Temp + "]文件失败:"));
+    EXPECT_FALSE(IsFilePresent(Target));
+    EXPECT_EQ(ReadFile(Temp), "complete body");
+}

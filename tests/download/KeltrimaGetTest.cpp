@@ -132,8 +132,7 @@ TEST(KeltrimaGet, CompleteFileExitsZeroAndFailureExitsTwoWithTheText) {
     }
 }
 
-// SIGTERM becomes the Stop answer: exit 1, side files kept; the same command then continues.
-TEST(KeltrimaGet, SigtermStopsAndTheNextRunContinues) {
+static void StopBySignalThenContinue(int Sig) {
     TTempDir Dir;
     const std::string Bytes = BinaryPattern(400000, 12);
     const std::string Body = Dir.Write("body", Bytes);
@@ -142,7 +141,7 @@ TEST(KeltrimaGet, SigtermStopsAndTheNextRunContinues) {
     {
         TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", Target}, Dir);
         ASSERT_TRUE(WaitForFile(Target + ".tmp", 10000));
-        Run.Signal(SIGTERM);
+        Run.Signal(Sig);
         EXPECT_EQ(Run.Wait(), 1) << Run.Err();
         EXPECT_THAT(Run.Err(), HasSubstr("已中断"));
     }
@@ -158,6 +157,14 @@ TEST(KeltrimaGet, SigtermStopsAndTheNextRunContinues) {
     EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
     // Not a terminal: one line a second at most, each a whole line.
     EXPECT_THAT(ReadFile(Dir.File("err.txt")), ::testing::Not(HasSubstr("\r")));
+}
+
+// SIGINT and SIGTERM become the Stop answer: exit 1, side files kept; the same command then continues.
+TEST(KeltrimaGet, SignalStopsAndTheNextRunContinues) {
+    for (const int Sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(Sig == SIGINT ? "SIGINT" : "SIGTERM");
+        StopBySignalThenContinue(Sig);
+    }
 }
 
 // SIGKILL at random moments of one transfer, restarted each time: every run picks up what the last one
