@@ -199,6 +199,28 @@ bool TFormShadow::eventFilter(QObject* watched, QEvent* event) {
     return false; // the form always gets its events
 }
 
+TWindowPos TFormShadow::FormPlacement() const {
+    const QRect frame = FForm->frameGeometry();
+    TWindowPos pos;
+    pos.X = frame.x();
+    pos.Y = frame.y();
+    pos.OldWidth = frame.width();
+    pos.OldHeight = frame.height();
+    return pos;
+}
+
+void TFormShadow::FollowPlacement(const TWindowPos& change) {
+    // Each step runs only while the form is on screen; the form may hide itself in between.
+    if (FormShowing())
+        FormPosChanging(change);
+    else
+        ShowShadowWindow(false);
+    if (FormShowing())
+        FormPosChanged(change);
+    else
+        ShowShadowWindow(false);
+}
+
 bool TFormShadow::FormWindowProc(QEvent* event) {
     if (event->type() == QEvent::Show || event->type() == QEvent::WinIdChange)
         FFormHandle = FForm ? FForm->internalWinId() : 0;
@@ -206,27 +228,13 @@ bool TFormShadow::FormWindowProc(QEvent* event) {
         return false;
     try {
         const QRect frame = FForm->frameGeometry();
-        TWindowPos pos;
-        pos.X = frame.x();
-        pos.Y = frame.y();
-        pos.OldWidth = frame.width();
-        pos.OldHeight = frame.height();
-        const auto followChange = [&](const TWindowPos& change) {
-            if (FormShowing())
-                FormPosChanging(change);
-            else
-                ShowShadowWindow(false);
-            if (FormShowing())
-                FormPosChanged(change);
-            else
-                ShowShadowWindow(false);
-        };
+        TWindowPos pos = FormPlacement();
         switch (event->type()) {
         case QEvent::Move:
             pos.Cx = frame.width();
             pos.Cy = frame.height();
             pos.Flags = swp::NoSize | swp::NoZOrder | swp::NoActivate;
-            followChange(pos);
+            FollowPlacement(pos);
             break;
         case QEvent::Resize: {
             const auto* resize = static_cast<QResizeEvent*>(event);
@@ -238,7 +246,7 @@ bool TFormShadow::FormWindowProc(QEvent* event) {
             pos.Cx = frame.width();
             pos.Cy = frame.height();
             pos.Flags = swp::NoMove | swp::NoZOrder | swp::NoActivate;
-            followChange(pos);
+            FollowPlacement(pos);
             break;
         }
         case QEvent::Show:
@@ -248,13 +256,13 @@ bool TFormShadow::FormWindowProc(QEvent* event) {
                 break;
             }
             pos.Flags = swp::NoMove | swp::NoSize | swp::NoZOrder | swp::NoActivate | swp::ShowWindow;
-            followChange(pos);
+            FollowPlacement(pos);
             if (FShadowBitmap.width() >= 6 && FShadowBitmap.height() >= 6)
                 ShowShadowWindow(FormShowing() && FormNormal());
             break;
         case QEvent::Hide:
             pos.Flags = swp::NoMove | swp::NoSize | swp::NoZOrder | swp::NoActivate | swp::HideWindow;
-            followChange(pos);
+            FollowPlacement(pos);
             ShowShadowWindow(false);
             break;
         case QEvent::WindowStateChange:
@@ -427,24 +435,12 @@ void TFormShadow::RefreshFormFrame(std::uint32_t extraFlags) {
         return;
     // Stands in for a frame-changed placement of the form without move, size or stacking: the form's
     // position-changing and position-changed steps run as the message filter would run them.
-    const QRect frame = FForm->frameGeometry();
-    TWindowPos pos;
-    pos.X = frame.x();
-    pos.Y = frame.y();
-    pos.OldWidth = frame.width();
-    pos.OldHeight = frame.height();
+    TWindowPos pos = FormPlacement();
     pos.Flags = extraFlags | swp::NoSize | swp::NoMove | swp::NoZOrder | swp::NoActivate | swp::FrameChanged;
     if (!FActive)
         return;
     try {
-        if (FormShowing())
-            FormPosChanging(pos);
-        else
-            ShowShadowWindow(false);
-        if (FormShowing())
-            FormPosChanged(pos);
-        else
-            ShowShadowWindow(false);
+        FollowPlacement(pos);
     } catch (const std::exception& error) {
         Report("[TFormShadow.FormWindowProc]", error);
     }

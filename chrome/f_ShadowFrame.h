@@ -122,8 +122,10 @@ private:
     bool MapShadowWindow();               // shows the hidden window while a compositor runs; true when it did
     void RestackShadowWindow();           // directly beneath the form, when shown
     void PlaceShadowWindow(int x, int y); // beneath the form, the picture's size, not activated
-    void ApplyPlacementFlags(std::uint32_t flags); // show or hide beneath the form, as the flags say
-    void FormGone();                               // the attached form is being freed
+    void ApplyPlacementFlags(std::uint32_t flags);  // show or hide beneath the form, as the flags say
+    void FormGone();                                // the attached form is being freed
+    TWindowPos FormPlacement() const;               // the form's frame as a placement with no change yet
+    void FollowPlacement(const TWindowPos& change); // the position-changing and -changed steps
     bool FormShowing() const;
     bool FormNormal() const;
     void Report(const char* where, const std::exception& error) const;
