@@ -1,6 +1,7 @@
 #include "chrome/WindowDrag.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
@@ -58,7 +59,13 @@ void DragWindow(QWidget* window, QMouseEvent* pressEvent) {
     window = window->window();
     if (window->isMaximized() || window->isFullScreen())
         return;
-    if (QWindow* handle = window->windowHandle(); handle && handle->startSystemMove())
+    // An X11 window manager is asked to move the window as if the first button were held (the request
+    // names no other): a move started with another button would go on after its release, until the next
+    // left click. Those drags, and every drag without a window manager, follow the mouse here. On Wayland
+    // only the compositor can move a window, and it ends the move with the release of any button.
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    const bool systemMove = !x11 || pressEvent->button() == Qt::LeftButton;
+    if (QWindow* handle = window->windowHandle(); systemMove && handle && handle->startSystemMove())
         return;
     // The window system refuses (no window manager): follow the mouse ourselves. One drag at a time.
     for (QObject* child : window->children())

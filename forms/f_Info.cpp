@@ -27,7 +27,6 @@ Tfrm_Info::Tfrm_Info(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
-    setFixedSize(size());
 
     connect(ui->btnReLoad, &TClickImage::OnClick, this, &Tfrm_Info::btnReLoadClick);
     connect(ui->btnUseIE, &TClickImage::OnClick, this, &Tfrm_Info::btnUseIEClick);
@@ -52,10 +51,10 @@ void Tfrm_Info::FormCreate() {
                                QImage(QStringLiteral(":/pictures/redownload_hover.png")));
     ui->btnUseIE->SetPictures(QImage(QStringLiteral(":/pictures/browser_link.png")));
 
-    KeepOnScreen();
-
     FShadow = new TFormShadow(this);
     FShadow->SetForm(this);
+
+    KeepOnScreen();
 }
 
 QPoint Tfrm_Info::PlaceOnScreen(QPoint stored, QSize size, QRect area) {
@@ -69,7 +68,8 @@ void Tfrm_Info::KeepOnScreen() {
     // can be seen whole. (A stored layout keeps the place of its window, but uic applies only the size.)
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QPoint stored(StoredLeft, StoredTop);
-    move(screen != nullptr ? PlaceOnScreen(stored, size(), screen->availableGeometry()) : stored);
+    const QSize area = FShadow->FormArea().size();
+    FShadow->MoveForm(screen != nullptr ? PlaceOnScreen(stored, area, screen->availableGeometry()) : stored);
 }
 
 void Tfrm_Info::showEvent(QShowEvent* event) {

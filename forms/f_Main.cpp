@@ -58,7 +58,6 @@ Tfrm_Main::Tfrm_Main(TMainSeams Seams, QWidget* Parent)
     : QWidget(Parent), ui(std::make_unique<Ui::Tfrm_Main>()), FSeams(std::move(Seams)) {
     ui->setupUi(this);
     setWindowFlag(Qt::FramelessWindowHint, true);
-    move(428, 161);
     LoadPictures();
 
     connect(ui->btnSmall, &TPNGImageButtonEx::OnClick, this, &Tfrm_Main::btnSmallClick);
@@ -78,6 +77,8 @@ Tfrm_Main::Tfrm_Main(TMainSeams Seams, QWidget* Parent)
     ui->edtDir->installEventFilter(this);
 
     FormCreate();
+    // The stored screen position of the form; a Wayland compositor takes it as a wish at most.
+    FShadow->MoveForm(QPoint(428, 161));
 }
 
 Tfrm_Main::~Tfrm_Main() = default;

@@ -62,6 +62,7 @@ public:
     const QString& FileName() const { return FFileName; }
     std::int32_t Position() const { return FPosition; }
     std::int32_t Total() const { return FTotal; }
+    TFormShadow* Shadow() const { return FShadow; }
 
 protected:
     void showEvent(QShowEvent* Event) override;

@@ -121,11 +121,9 @@ void Tfrm_MsgDlg::FormCreate() {
         button->hide();
     }
 
-    resize(FormWidth, height());
-    AlignControls();
-
     FShadow = new TFormShadow(this);
     FShadow->SetForm(this);
+    SetAreaSize(FormWidth, AreaHeight());
 
     ui->lblMsg->setWordWrap(false);
     ui->lblMsg->adjustSize();
@@ -201,7 +199,7 @@ void Tfrm_MsgDlg::FitMessage() {
 
     const int bottom = label->y() + label->height() + MessageBottomPad;
     ui->pnlMsg->resize(ui->pnlMsg->width(), FMsgPanelHeight + std::max(0, bottom - MessageRoom));
-    resize(formWidth, height());
+    SetAreaSize(formWidth, AreaHeight());
 }
 
 void Tfrm_MsgDlg::SetupKind() {
@@ -268,11 +266,11 @@ void Tfrm_MsgDlg::SetupKind() {
         ui->sBtnDetail->setText(CaptionShowDetail);
 
     // A row of buttons wider than the box would run off its left edge: the box grows to hold it.
-    resize(std::max(width(), ButtonRowWidth()), height());
+    SetAreaSize(std::max(AreaWidth(), ButtonRowWidth()), AreaHeight());
 
     // Buttons from the right: the rightmost one 16 pixels from the right edge, 8 pixels between two.
     const auto alignRight = [this](QWidget* button) {
-        button->move(width() - button->width() - ButtonMargin, button->y());
+        button->move(AreaWidth() - button->width() - ButtonMargin, button->y());
     };
     const auto placeLeftOf = [](QWidget* button, const QWidget* other) {
         button->move(other->x() - button->width() - ButtonGap, button->y());
@@ -331,8 +329,7 @@ void Tfrm_MsgDlg::SetFormHeight() {
     int formHeight = ui->pnl_title->height() + ui->pnlMsg->height() + ui->pnlButton->height();
     if (!ui->pnlDetail->isHidden())
         formHeight += DetailHeight;
-    resize(width(), formHeight);
-    AlignControls();
+    SetAreaSize(AreaWidth(), formHeight);
 }
 
 void Tfrm_MsgDlg::CentreOnScreen() {
@@ -340,12 +337,27 @@ void Tfrm_MsgDlg::CentreOnScreen() {
     if (screen == nullptr)
         return;
     const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    FShadow->MoveForm(
+        QPoint(area.x() + (area.width() - AreaWidth()) / 2, area.y() + (area.height() - AreaHeight()) / 2));
+}
+
+int Tfrm_MsgDlg::AreaWidth() const {
+    return ui->pnlForm->width();
+}
+
+int Tfrm_MsgDlg::AreaHeight() const {
+    return ui->pnlForm->height();
+}
+
+void Tfrm_MsgDlg::SetAreaSize(int width, int height) {
+    ui->pnlForm->setFixedSize(width, height);
+    layout()->activate(); // the window takes the area's size with its shadow's margins now
+    AlignControls();
 }
 
 void Tfrm_MsgDlg::AlignControls() {
-    const int formWidth = width();
-    const int formHeight = height();
+    const int formWidth = AreaWidth();
+    const int formHeight = AreaHeight();
     ui->img1->setGeometry(0, 0, formWidth, formHeight);
     ui->pnl_body->setGeometry(1, 1, formWidth - 2, formHeight - 2);
 
@@ -391,11 +403,6 @@ void Tfrm_MsgDlg::FormShow() {
         }
     }
     FShadow->SetShadowVisible(true);
-}
-
-void Tfrm_MsgDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    AlignControls();
 }
 
 bool Tfrm_MsgDlg::eventFilter(QObject* watched, QEvent* event) {

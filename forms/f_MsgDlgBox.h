@@ -69,7 +69,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
@@ -90,6 +89,10 @@ private:
     void SetupKind();
     void SetFormHeight();
     void CentreOnScreen();
+    // The form's area (the box without its shadow's margins); setting it resizes the window.
+    int AreaWidth() const;
+    int AreaHeight() const;
+    void SetAreaSize(int width, int height);
     void AlignControls(); // docks the panels to the form's current size, as their stored anchors say
     int ButtonRowWidth() const;
     std::array<QPushButton*, 4> Buttons() const; // left, centre, right, detail: the tab order // room the

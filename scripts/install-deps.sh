@@ -11,6 +11,12 @@ packages=(
   nginx-light curl time
   xvfb xcompmgr x11-utils xdotool imagemagick
   fonts-wqy-microhei
+  # The windows on every desktop: the X shape extension for the shadow's input region; openbox as a real
+  # X11 window manager; weston and sway (headless) with Qt's Wayland platform and grim for the Wayland
+  # tests; a private D-Bus session with the accessibility bus for the screen-reader test.
+  libxcb-shape0-dev openbox
+  qt6-wayland weston sway grim
+  dbus dbus-x11 at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0
   python3
 )
 

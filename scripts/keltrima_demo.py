@@ -17,9 +17,13 @@ import time
 INSTALLER_NAME = "Keltrima（山东）（完整安装包）.exe"
 INSTALLER_PATH = "/uploads/" + INSTALLER_NAME
 
+# The main window is the form's area (620 x 416) with a band of 16 pixels around it for its shadow.
+SHADOW_MARGIN = 16
+MAIN_WINDOW_SIZE = (620 + 2 * SHADOW_MARGIN, 416 + 2 * SHADOW_MARGIN)
+
 # Where the pictures are on the window, relative to its top-left corner (the page area starts at y = 241).
-DOWNLOAD_NOW_CENTRE = (199 + 215 // 2, 241 + 42 + 57 // 2)
-INSTALL_RECT = (209, 241 + 81, 194, 48)  # x, y, width, height
+DOWNLOAD_NOW_CENTRE = (SHADOW_MARGIN + 199 + 215 // 2, SHADOW_MARGIN + 241 + 42 + 57 // 2)
+INSTALL_RECT = (SHADOW_MARGIN + 209, SHADOW_MARGIN + 241 + 81, 194, 48)  # x, y, width, height
 
 
 def generated_bytes(size, seed=7):

@@ -28,7 +28,7 @@ def build(mirrors):
     return home, exe
 
 
-def crop_to_window(x, window, shot, path, margin=24):
+def crop_to_window(x, window, shot, path, margin=8):
     left, top, width, height = x.window_geometry(window)
     subprocess.run(["convert", shot, "-crop",
                     "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin, left - margin, top - margin),
@@ -46,7 +46,7 @@ def headless(home, exe, out_dir):
     with demo.XServer(compositor=True) as x:
         env = x.env()
         with demo.program(exe, env) as proc:
-            window = x.find_window("Keltrima", size=(620, 416))
+            window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE)
             time.sleep(1.5)  # the shadow follows its form after a short delay
 
             def snap(name):

@@ -4,7 +4,7 @@
 // Xvfb with a compositing manager (scripts/shadow-look.sh).
 // Usage: shadow_sample [seconds before quitting, default 8] [--follow]
 //   --follow: after one second the form moves to (60, 60) and shrinks to 500 x 300, so that the
-//   picture shows whether the shadow followed.
+//   picture shows the shadow rebuilt for the new size.
 #include "chrome/CjkFont.h"
 #include "chrome/ClickImage.h"
 #include "chrome/PNGImageButton.h"
@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -35,47 +36,57 @@ int main(int argc, char** argv) {
     backdrop.setGeometry(0, 0, 900, 640);
     backdrop.show();
 
+    // The window holds the form's area in a layout; the shadow puts its band around it.
     QWidget form(nullptr, Qt::FramelessWindowHint);
-    form.setObjectName("form");
-    form.setStyleSheet("QWidget#form { background: white; }");
-    form.setFont(YaheiFont(12));
+    auto* layout = new QVBoxLayout(&form);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* area = new QWidget;
+    area->setObjectName("area");
+    area->setStyleSheet("QWidget#area { background: white; }");
+    area->setFont(YaheiFont(12));
+    area->setFixedSize(620, 416);
+    layout->addWidget(area);
 
-    auto* banner = new TClickImage(&form);
+    auto* banner = new TClickImage(area);
     banner->SetPictures(Picture("banner.png"));
     banner->setGeometry(0, 0, 620, 241);
     banner->setCursor(Qt::ArrowCursor);
     QObject::connect(banner, &TClickImage::OnMouseDown, banner,
                      [&form](QMouseEvent* event) { DragWindow(&form, event); });
 
-    auto* minimise = new TPNGImageButtonEx(&form);
+    auto* minimise = new TPNGImageButtonEx(area);
     minimise->SetPngImg(Picture("min_normal.png"));
     minimise->SetPngOver(Picture("min_hover.png"));
     minimise->move(560, 0);
     minimise->setCursor(Qt::PointingHandCursor);
     QObject::connect(minimise, &TPNGImageButton::OnClick, &form, &QWidget::showMinimized);
-    auto* close = new TPNGImageButtonEx(&form);
+    auto* close = new TPNGImageButtonEx(area);
     close->SetPngImg(Picture("close_normal.png"));
     close->SetPngOver(Picture("close_hover.png"));
     close->move(590, 0);
     close->setCursor(Qt::PointingHandCursor);
     QObject::connect(close, &TPNGImageButton::OnClick, &app, &QApplication::quit);
 
-    auto* text = new QLabel(QStringLiteral("无边框窗口 620 × 416，带柔和的阴影"), &form);
+    auto* text = new QLabel(QStringLiteral("无边框窗口 620 × 416，带柔和的阴影"), area);
     text->setFont(YaheiFont(15));
     text->setAlignment(Qt::AlignCenter);
     text->setGeometry(0, 256, 620, 30);
-    auto* action = new TClickImage(&form);
+    auto* action = new TClickImage(area);
     action->SetPictures(Picture("download_now.png"), Picture("download_now_hover.png"));
     action->setGeometry((620 - 215) / 2, 310, 215, 57);
 
-    form.setGeometry(140, 110, 620, 416);
     auto* shadow = new TFormShadow(&form);
     shadow->SetForm(&form);
+    shadow->MoveForm(QPoint(140, 110));
     form.show();
     shadow->SetShadowVisible(true);
 
     if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--follow"))
-        QTimer::singleShot(1000, &form, [&form] { form.setGeometry(60, 60, 500, 300); });
+        QTimer::singleShot(1000, &form, [shadow, area] {
+            shadow->MoveForm(QPoint(60, 60));
+            area->setFixedSize(500, 300);
+        });
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     return app.exec();
 }

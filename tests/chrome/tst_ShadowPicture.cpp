@@ -1,4 +1,5 @@
-// The shadow's pictures: product table, template, assembled picture and the captured form area.
+// The shadow's pictures: product table, template, the assembled picture and how the window shows it.
+#include "ShadowedForm.h"
 #include "chrome/f_ShadowFrame.h"
 
 #include <QPalette>
@@ -18,31 +19,6 @@ int Blue(const QImage& image, int x, int y) {
 quint32 Raw(const QImage& image, int x, int y) {
     return reinterpret_cast<const quint32*>(image.constScanLine(y))[x];
 }
-
-// A frameless, opaque form in one colour with an active shadow.
-struct TShadowedForm {
-    std::unique_ptr<QWidget> Form;
-    TFormShadow* Shadow = nullptr;
-
-    TShadowedForm(QRect geometry, QColor colour = QColor(200, 100, 50),
-                  const std::function<void(TFormShadow&)>& setup = {}) {
-        Form = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
-        QPalette palette = Form->palette();
-        palette.setColor(QPalette::Window, colour);
-        Form->setPalette(palette);
-        Form->setAutoFillBackground(true);
-        Form->setGeometry(geometry);
-        Shadow = new TFormShadow(Form.get());
-        if (setup)
-            setup(*Shadow);
-        Shadow->SetForm(Form.get());
-        Form->show();
-        Shadow->SetShadowVisible(true);
-    }
-    bool WaitActive() const {
-        return QTest::qWaitFor([&] { return Shadow->Active() && Shadow->BuildCount() > 0; }, 2000);
-    }
-};
 
 } // namespace
 
@@ -114,16 +90,20 @@ private slots:
         QVERIFY(shadowed.WaitActive());
         QCOMPARE(shadowed.Shadow->ShadowBitmap().size(), QSize(652, 448));
         QCOMPARE(shadowed.Shadow->ShadowBitmap().format(), QImage::Format_ARGB32_Premultiplied);
-        QTRY_COMPARE(shadowed.Shadow->ShadowWindow()->geometry(), QRect(84, 84, 652, 448));
-        QVERIFY(shadowed.Shadow->ShadowWindowVisible());
         QCOMPARE(shadowed.Shadow->LastWidth(), 620);
         QCOMPARE(shadowed.Shadow->LastHeight(), 416);
-        // The shadow window lets the mouse through and never takes the focus.
-        const Qt::WindowFlags flags = shadowed.Shadow->ShadowWindow()->windowFlags();
-        QVERIFY(flags & Qt::WindowTransparentForInput);
-        QVERIFY(flags & Qt::WindowDoesNotAcceptFocus);
-        QVERIFY(flags & Qt::X11BypassWindowManagerHint);
-        QVERIFY(!shadowed.Shadow->ShadowWindow()->isActiveWindow());
+        // The window is the form's area with the band around it; the area lies where the form was put.
+        QCOMPARE(shadowed.Form->geometry(), QRect(84, 84, 652, 448));
+        QCOMPARE(shadowed.Shadow->FormArea(), QRect(16, 16, 620, 416));
+        QCOMPARE(shadowed.Area->geometry(), QRect(16, 16, 620, 416));
+        QVERIFY(shadowed.Form->testAttribute(Qt::WA_TranslucentBackground));
+        // The layer that paints it lies beneath the area, lets the mouse through and takes no focus.
+        QWidget* layer = shadowed.Shadow->ShadowLayer();
+        QVERIFY(layer->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QCOMPARE(layer->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(layer->geometry(), shadowed.Form->rect());
+        QCOMPARE(shadowed.Form->children().indexOf(layer) < shadowed.Form->children().indexOf(shadowed.Area),
+                 true);
     }
 
     void cornersAndStrips_data() {
@@ -180,21 +160,22 @@ private slots:
         }
     }
 
-    void capturedFormAreaIsOpaque() {
+    // What the window shows: the form's area as the form paints it, the band translucent around it,
+    // clear at the outermost pixels.
+    void windowShowsTheAreaInsideTheBand() {
         const QColor colour(200, 100, 50);
         TShadowedForm shadowed(QRect(100, 100, 300, 200), colour);
-        QVERIFY(shadowed.WaitActive());
-        QTRY_COMPARE_WITH_TIMEOUT(shadowed.Shadow->FormImage().size(), QSize(300, 200), 2000);
-        const QImage& b = shadowed.Shadow->ShadowBitmap();
-        for (int y = 16; y < 216; ++y)
-            for (int x = 16; x < 316; ++x) {
-                const QRgb p = b.pixel(x, y);
-                QCOMPARE(qAlpha(p), 255);
-                QCOMPARE(QColor(p).rgb(), colour.rgb());
-            }
-        // The band outside stays translucent and the outermost pixels are clear.
-        QVERIFY(Alpha(b, 160, 8) < 255);
-        QCOMPARE(Alpha(b, 0, 0), 0);
+        QVERIFY(shadowed.WaitShown());
+        const QImage shown = shadowed.Form->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(shown.size(), QSize(332, 232));
+        for (int y = 16; y < 216; y += 7)
+            for (int x = 16; x < 316; x += 7)
+                QCOMPARE(shown.pixel(x, y), colour.rgb());
+        const QRgb band = shown.pixel(160, 224); // below the form, where the shadow is deepest
+        QVERIFY(qAlpha(band) > 0 && qAlpha(band) < 255);
+        QCOMPARE(qRed(band), 0);
+        QCOMPARE(qAlpha(shown.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(shown.pixel(331, 231)), 0);
     }
 };
 

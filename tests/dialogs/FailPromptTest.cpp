@@ -81,13 +81,14 @@ void TFailPromptTest::EveryCallIsANewWindow() {
 
 void TFailPromptTest::StoredLayout() {
     const TModalRun run = DriveModal<Tfrm_Info>(ShowFailPrompt, [](Tfrm_Info* form) {
-        QCOMPARE(form->size(), QSize(413, 161));
+        QCOMPARE(AreaOf(form).size(), QSize(413, 161));
         QVERIFY(form->isModal());
         QVERIFY(form->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(qobject_cast<QLabel*>(Child(form, "lblSysTitle"))->text(), QStringLiteral("提示信息"));
 
         const QRect area = form->screen()->availableGeometry();
-        QCOMPARE(form->pos(), Tfrm_Info::PlaceOnScreen(QPoint(482, 281), QSize(413, 161), area));
+        QCOMPARE(form->pos() + AreaOf(form).topLeft(),
+                 Tfrm_Info::PlaceOnScreen(QPoint(482, 281), QSize(413, 161), area));
 
         // The whole sentence fits its fixed box: no line of it is cut off.
         auto* text = qobject_cast<QLabel*>(Child(form, "Label1"));
@@ -98,7 +99,7 @@ void TFailPromptTest::StoredLayout() {
         QCOMPARE(Child(form, "btnReLoad")->geometry(), QRect(331, 8, 66, 27));
         QCOMPARE(Child(form, "btnUseIE")->geometry(), QRect(19, 15, 105, 17));
         QCOMPARE(Child(form, "btnClose")->size(), QSize(30, 27));
-        QCOMPARE(Child(form, "btnClose")->mapTo(form, QPoint(30, 0)), QPoint(413, 0));
+        QCOMPARE(Child(form, "btnClose")->mapTo(Child(form, "pnlForm"), QPoint(30, 0)), QPoint(413, 0));
 
         QVERIFY(form->Shadow() != nullptr);
         QCOMPARE(form->Shadow()->Form(), form);
@@ -132,7 +133,7 @@ void TFailPromptTest::TitleBarDragsTheWindow() {
         QWidget* bar = Child(form, "pnl_Titile");
         const QPoint start = form->pos();
         const QPoint at(200, 15);
-        QCOMPARE(form->childAt(at), bar);
+        QCOMPARE(form->childAt(at + AreaOf(form).topLeft()), bar);
         QTest::mousePress(bar, button, Qt::NoModifier, at);
         QTest::mouseMove(bar, at + QPoint(-30, 20));
         QTest::mouseRelease(bar, button, Qt::NoModifier, at + QPoint(-30, 20));

@@ -3,6 +3,8 @@
 // open after a time limit, so that a broken window never hangs the suite.
 #pragma once
 
+#include "chrome/f_ShadowFrame.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -42,4 +44,10 @@ TModalRun DriveModal(const std::function<int()>& show, const std::function<void(
     run.Result = show();
     poll.stop();
     return run;
+}
+
+// The form's own area in its window's coordinates: the window less its shadow's margins.
+template <class TForm>
+QRect AreaOf(TForm* form) {
+    return form->Shadow()->FormArea();
 }

@@ -239,9 +239,9 @@ void TMsgDlgBoxTest::ShortMessage() {
     const TModalRun run = DriveModal<Tfrm_MsgDlg>(
         [] { return ShowMsgDlg(mbkInformation, QStringLiteral("下载完成"), QString(), false, QString()); },
         [](Tfrm_MsgDlg* form) {
-            QCOMPARE(form->size(), QSize(300, 183));
+            QCOMPARE(AreaOf(form).size(), QSize(300, 183));
             QPushButton* ok = Button(form, "sBtnLeft");
-            QCOMPARE(form->width() - (ok->x() + ok->width()), 16);
+            QCOMPARE(AreaOf(form).width() - (ok->x() + ok->width()), 16);
             QCOMPARE(ok->size(), QSize(67, 30));
             QCOMPARE(Child(form, "pnlMsg")->height(), 102);
             // Centred on the screen.
@@ -264,11 +264,11 @@ void TMsgDlgBoxTest::MediumMessageWidensTheBox() {
 
     Tfrm_MsgDlg form;
     form.Prepare(mbkOkCancel, message, QString(), false, QString());
-    QCOMPARE(form.width(), 67 + width + 20);
-    QCOMPARE(form.height(), 183);
+    QCOMPARE(AreaOf(&form).width(), 67 + width + 20);
+    QCOMPARE(AreaOf(&form).height(), 183);
     QVERIFY(!Child<QLabel>(&form, "lblMsg")->wordWrap());
     QPushButton* cancel = Button(&form, "sBtnRight");
-    QCOMPARE(form.width() - (cancel->x() + cancel->width()), 16);
+    QCOMPARE(AreaOf(&form).width() - (cancel->x() + cancel->width()), 16);
 }
 
 void TMsgDlgBoxTest::LongMessageWrapsAt413() {
@@ -278,7 +278,7 @@ void TMsgDlgBoxTest::LongMessageWrapsAt413() {
 
     Tfrm_MsgDlg form;
     form.Prepare(mbkError, message, QString(), false, QString());
-    QCOMPARE(form.width(), 500);
+    QCOMPARE(AreaOf(&form).width(), 500);
 
     auto* label = Child<QLabel>(&form, "lblMsg");
     QVERIFY(label->wordWrap());
@@ -297,7 +297,7 @@ void TMsgDlgBoxTest::LongMessageWrapsAt413() {
     const int grown = 14 + label->height() + 10 - 80;
     QVERIFY(grown > 0);
     QCOMPARE(Child(&form, "pnlMsg")->height(), 102 + grown);
-    QCOMPARE(form.height(), 183 + grown);
+    QCOMPARE(AreaOf(&form).height(), 183 + grown);
     QCOMPARE(Child(&form, "pnlButton")->geometry().bottom(), Child(&form, "pnl_body")->height() - 1);
 }
 
@@ -315,7 +315,7 @@ void TMsgDlgBoxTest::OverlongWordWraps() {
     QFETCH(QString, message);
     Tfrm_MsgDlg form;
     form.Prepare(mbkError, message, QString(), false, QString());
-    QCOMPARE(form.width(), 500);
+    QCOMPARE(AreaOf(&form).width(), 500);
     auto* label = Child<QLabel>(&form, "lblMsg");
     QCOMPARE(label->width(), 413);
     QVERIFY2(label->minimumSizeHint().width() <= 413, "a word runs out of the box");
@@ -353,7 +353,7 @@ void TMsgDlgBoxTest::ButtonsFromTheRight() {
     Tfrm_MsgDlg form;
     form.Prepare(static_cast<std::uint8_t>(kind), QStringLiteral("是否继续？"),
                  detail ? QStringLiteral("错误代码 12029") : QString(), false, QString());
-    QCOMPARE(form.width(), formWidth);
+    QCOMPARE(AreaOf(&form).width(), formWidth);
     const char* names[] = {"sBtnLeft", "sBtnCenter", "sBtnRight", "sBtnDetail"};
     for (int i = 0; i < 4; ++i) {
         QPushButton* button = Button(&form, names[i]);
@@ -375,10 +375,10 @@ void TMsgDlgBoxTest::DetailPaneOpensAndCloses() {
             QVERIFY(toggle->isVisible());
             QCOMPARE(toggle->text(), QStringLiteral("显示详细信息"));
             QVERIFY(!pane->isVisible());
-            QCOMPARE(form->height(), 183);
+            QCOMPARE(AreaOf(form).height(), 183);
 
             QTest::mouseClick(toggle, Qt::LeftButton);
-            QCOMPARE(form->height(), 333);
+            QCOMPARE(AreaOf(form).height(), 333);
             QCOMPARE(toggle->text(), QStringLiteral("隐藏详细信息"));
             QVERIFY(pane->isVisible());
             // The pane fills the space between the message and the buttons.
@@ -391,7 +391,7 @@ void TMsgDlgBoxTest::DetailPaneOpensAndCloses() {
             QVERIFY(pane->geometry().contains(text->geometry().translated(pane->pos())));
 
             QTest::mouseClick(toggle, Qt::LeftButton);
-            QCOMPARE(form->height(), 183);
+            QCOMPARE(AreaOf(form).height(), 183);
             QCOMPARE(toggle->text(), QStringLiteral("显示详细信息"));
             QVERIFY(!pane->isVisible());
             Close(form, TWay::Left);
@@ -415,7 +415,7 @@ void TMsgDlgBoxTest::BlankDetailOffersNoPane() {
     form.Prepare(mbkOkCancel, QStringLiteral("是否继续？"), detail, false, QString());
     QVERIFY(!form.HasDetail());
     QVERIFY(Button(&form, "sBtnDetail")->isHidden());
-    QCOMPARE(form.height(), 183);
+    QCOMPARE(AreaOf(&form).height(), 183);
 }
 
 void TMsgDlgBoxTest::CheckBox() {
@@ -435,7 +435,7 @@ void TMsgDlgBoxTest::CheckBox() {
         QCOMPARE(Child<QLabel>(&form, "lblRemind")->text(), caption);
         // The strip lies at the bottom of the message panel.
         QCOMPARE(strip->geometry().bottom() + 1, Child(&form, "pnlMsg")->height());
-        QCOMPARE(form.height(), 183);
+        QCOMPARE(AreaOf(&form).height(), 183);
     }
 }
 

@@ -65,7 +65,7 @@ class EndToEnd(unittest.TestCase):
     def start_download(self, x, env):
         proc_cm = demo.program(self.exe, env)
         proc = proc_cm.__enter__()
-        window = x.find_window("Keltrima", size=(620, 416), proc=proc)
+        window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE, proc=proc)
         time.sleep(0.5)
         x.click(window, *demo.DOWNLOAD_NOW_CENTRE)
         return proc_cm, proc, window

@@ -2,6 +2,8 @@
 // real message box and failure prompt answered from timers, and the window's outside effects replaced.
 #include <gtest/gtest.h>
 
+#include "chrome/f_ShadowFrame.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -259,7 +261,9 @@ TEST_F(MainWindowTest, ShownWindowSavesBesideTheProgramByDefault) {
     EXPECT_TRUE(Child<QWidget>(window, "btnClose")->isHidden());
     EXPECT_TRUE(Child<QWidget>(window, "labCustom")->isHidden());
     EXPECT_TRUE(Child<QWidget>(window, "btnInstall")->isHidden());
-    EXPECT_EQ(window.size(), QSize(620, 416));
+    // The form's area has the stored size and place; the window adds the shadow's margins around it.
+    EXPECT_EQ(window.Shadow()->FormArea().size(), QSize(620, 416));
+    EXPECT_EQ(window.pos() + window.Shadow()->FormArea().topLeft(), QPoint(428, 161));
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Keltrima"));
 }

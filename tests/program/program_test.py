@@ -107,7 +107,7 @@ class ProgramTest(unittest.TestCase):
             env = self.env(**{"DISPLAY": x.display})
             env.pop("QT_QPA_PLATFORM", None)
             with demo.program(self.exe, env) as first:
-                window = x.find_window("Keltrima", size=(620, 416))
+                window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE)
                 time.sleep(1.0)  # as a user would: the window has settled before its close button is pressed
                 # A close request on the start page is the close button: the program ends itself. Under Xvfb
                 # without a window manager Qt now and then drops a close request that arrives early, so the
@@ -122,7 +122,7 @@ class ProgramTest(unittest.TestCase):
                         continue
                 self.assertEqual(status, 255)
             with demo.program(self.exe, env) as again:
-                x.find_window("Keltrima", size=(620, 416))
+                x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE)
                 self.wait_holding(again)
                 out = subprocess.run([self.exe], env=env, capture_output=True, timeout=30)
                 self.assertEqual(out.returncode, 0)
