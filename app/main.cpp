@@ -41,7 +41,6 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keltrima"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Keltrima"));
     InstallCjkFontSubstitution();
 
     Tfrm_Main mainForm(SystemSeams(MirrorAddress(KELTRIMA_MIRROR_DX), MirrorAddress(KELTRIMA_MIRROR_LT)));

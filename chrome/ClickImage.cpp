@@ -1,11 +1,46 @@
 #include "chrome/ClickImage.h"
 
+#include "chrome/Accessibility.h"
+#include "chrome/Keyboard.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 TClickImage::TClickImage(QWidget* parent) : QLabel(parent) {
+    InstallChromeAccessibility();
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover, true);
+}
+
+void TClickImage::SetPressable(const QString& name) {
+    FPressable = true;
+    // Tab only: a mouse click leaves the focus where it was, so the look does not change under the mouse.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(name);
+}
+
+void TClickImage::Press() {
+    emit OnClick();
+}
+
+void TClickImage::keyPressEvent(QKeyEvent* event) {
+    if (FPressable && IsPressKey(event)) {
+        event->accept();
+        Press();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void TClickImage::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void TClickImage::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    update();
 }
 
 void TClickImage::SetPictures(const QImage& normal, const QImage& hover) {
@@ -33,16 +68,20 @@ QSize TClickImage::sizeHint() const {
 void TClickImage::paintEvent(QPaintEvent* event) {
     const QImage& picture = CurrentPicture();
     if (picture.isNull()) {
-        QLabel::paintEvent(event);
-        return;
-    }
-    QPainter painter(this);
-    if (FStretch) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, picture.size() != size());
-        painter.drawImage(rect(), picture);
+        QLabel::paintEvent(event); // a text link
     } else {
-        // 1:1 from the top-left; the widget's own size clips what does not fit.
-        painter.drawImage(QPoint(0, 0), picture);
+        QPainter painter(this);
+        if (FStretch) {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, picture.size() != size());
+            painter.drawImage(rect(), picture);
+        } else {
+            // 1:1 from the top-left; the widget's own size clips what does not fit.
+            painter.drawImage(QPoint(0, 0), picture);
+        }
+    }
+    if (FPressable && hasFocus()) {
+        QPainter painter(this);
+        DrawFocusMark(painter, rect(), FFocusMarkColor);
     }
 }
 

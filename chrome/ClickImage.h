@@ -23,6 +23,15 @@ public:
     const QImage& CurrentPicture() const;
     bool Hovered() const { return FHovered; }
 
+    // Makes the picture a button for the keyboard and screen readers: Tab reaches it, Enter and Space
+    // press it, and a screen reader hears a push button with this name (the picture's caption).
+    void SetPressable(const QString& name);
+    bool Pressable() const { return FPressable; }
+    // The colour of the dotted mark that shows the keyboard focus (white, for the blue buttons).
+    void SetFocusMarkColor(QColor color) { FFocusMarkColor = color; }
+    // Presses the picture as a click would.
+    void Press();
+
 signals:
     void OnClick();                       // left button released inside after a left press
     void OnMouseDown(QMouseEvent* event); // any button pressed
@@ -33,6 +42,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     QSize sizeHint() const override;
 
 private:
@@ -41,4 +53,6 @@ private:
     bool FStretch = true;
     bool FHovered = false;
     bool FPressed = false;
+    bool FPressable = false;
+    QColor FFocusMarkColor = Qt::white;
 };

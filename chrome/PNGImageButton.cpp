@@ -1,5 +1,8 @@
 #include "chrome/PNGImageButton.h"
 
+#include "chrome/Accessibility.h"
+#include "chrome/Keyboard.h"
+
 #include <QContextMenuEvent>
 #include <QDebug>
 #include <QEvent>
@@ -28,6 +31,9 @@ bool Empty(const QImage& picture) {
 } // namespace
 
 TPNGImageButton::TPNGImageButton(QWidget* parent) : QWidget(parent) {
+    InstallChromeAccessibility();
+    // Reached with Tab and pressed with Enter or Space; a mouse click leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     // Not opaque: whatever lies beneath the button shows through the picture's alpha.
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setAttribute(Qt::WA_Hover, true);
@@ -334,6 +340,31 @@ void TPNGImageButton::paintEvent(QPaintEvent*) {
     } clear{FPainting};
     QPainter painter(this);
     PaintTo(painter);
+    if (hasFocus())
+        DrawFocusMark(painter, rect(), Qt::white);
+}
+
+void TPNGImageButton::Press() {
+    Click();
+}
+
+void TPNGImageButton::keyPressEvent(QKeyEvent* event) {
+    if (IsPressKey(event) && isEnabled()) {
+        event->accept();
+        Press();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TPNGImageButton::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TPNGImageButton::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TPNGImageButton::MouseDown(QMouseEvent* event) {

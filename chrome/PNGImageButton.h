@@ -87,6 +87,8 @@ public:
     static void ScaledCopy(const QImage& src, QRect s, QImage& dst, QRect d);
     // The button as it paints: its pictures composed over a transparent background.
     QImage Render() const;
+    // Presses the button as a click would (the keyboard's Enter or Space, a screen reader's action).
+    void Press();
 
 signals:
     void OnClick();
@@ -108,6 +110,9 @@ protected:
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
     // The steps the subclass extends.

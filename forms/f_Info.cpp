@@ -50,6 +50,11 @@ void Tfrm_Info::FormCreate() {
     ui->btnReLoad->SetPictures(QImage(QStringLiteral(":/pictures/redownload.png")),
                                QImage(QStringLiteral(":/pictures/redownload_hover.png")));
     ui->btnUseIE->SetPictures(QImage(QStringLiteral(":/pictures/browser_link.png")));
+    // What the keyboard reaches and a screen reader names: each picture button by its caption.
+    ui->btnReLoad->SetPressable(QStringLiteral("重新下载"));
+    ui->btnUseIE->SetPressable(QStringLiteral("使用浏览器下载"));
+    ui->btnUseIE->SetFocusMarkColor(QColor(72, 124, 181));
+    ui->btnClose->setAccessibleName(QStringLiteral("关闭"));
 
     FShadow = new TFormShadow(this);
     FShadow->SetForm(this);

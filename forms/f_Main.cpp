@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/f_GlobalVar.h"
+#include "chrome/ProgressPanel.h"
 #include "chrome/WindowDrag.h"
 #include "chrome/f_ShadowFrame.h"
 #include "forms/f_Info.h"
@@ -59,6 +60,7 @@ Tfrm_Main::Tfrm_Main(TMainSeams Seams, QWidget* Parent)
     ui->setupUi(this);
     setWindowFlag(Qt::FramelessWindowHint, true);
     LoadPictures();
+    DescribeControls();
 
     connect(ui->btnSmall, &TPNGImageButtonEx::OnClick, this, &Tfrm_Main::btnSmallClick);
     connect(ui->btnClose, &TPNGImageButtonEx::OnClick, this, &Tfrm_Main::btnCloseClick);
@@ -98,6 +100,23 @@ void Tfrm_Main::LoadPictures() {
     ui->imgProcessInner->SetPictures(Picture("progress_fill"));
     ui->imgProcessInner->SetStretch(false);
     ui->btnInstall->SetPictures(Picture("install"), Picture("install_hover"));
+}
+
+void Tfrm_Main::DescribeControls() {
+    // What the keyboard reaches and a screen reader names: each picture button by its caption.
+    ui->btnDownloadNow->SetPressable(QStringLiteral("立即下载"));
+    ui->btnDownload->SetPressable(QStringLiteral("开始下载"));
+    ui->btnDir->SetPressable(QStringLiteral("浏览"));
+    ui->btnInstall->SetPressable(QStringLiteral("立即安装"));
+    ui->labCustom->SetPressable(QStringLiteral("自定义下载"));
+    ui->labCustom->SetFocusMarkColor(QColor(141, 141, 141));
+    ui->labBack->SetPressable(QStringLiteral("返回"));
+    ui->labBack->SetFocusMarkColor(QColor(72, 124, 181));
+    ui->btnSmall->setAccessibleName(QStringLiteral("最小化"));
+    ui->btnClose->setAccessibleName(QStringLiteral("关闭"));
+    ui->imgTop->setAccessibleName(QStringLiteral("Keltrima 山东版 完整安装包"));
+    ui->Panel1->setAccessibleName(QStringLiteral("下载进度"));
+    ui->labSpeed->clear();
 }
 
 void Tfrm_Main::FormCreate() {
@@ -332,6 +351,7 @@ void Tfrm_Main::DownloadProgress(const THttpDownloadInfo& Info, bool& Stop) {
     case dsProgress:
         SetProgressPosition(Low32(Info.Position));
         SetProgressTotal(Low32(Info.Size));
+        ShowSpeed(Info);
         PumpMessages();
         Stop = FCancelRequested;
         break;
@@ -360,6 +380,13 @@ void Tfrm_Main::SetProgressTotal(std::int32_t Value) {
     RefreshProgress();
 }
 
+void Tfrm_Main::ShowSpeed(const THttpDownloadInfo& Info) {
+    // The speed and the time left that the report carries, as the client wrote them.
+    ui->labSpeed->setText(QStringLiteral("%1  剩余 %2")
+                              .arg(QString::fromStdString(Info.SpeedText.Str()),
+                                   QString::fromStdString(Info.RemainTimeText.Str())));
+}
+
 void Tfrm_Main::RefreshProgress() {
     const double percent = static_cast<double>(FPosition) / static_cast<double>(FTotal) * 100.0;
     // A whole number, halves away from zero.
@@ -371,4 +398,5 @@ void Tfrm_Main::RefreshProgress() {
     const long long limit = QWIDGETSIZE_MAX;
     ui->imgProcessInner->resize(static_cast<int>(std::clamp(width, 0LL, limit)),
                                 ui->imgProcessInner->height());
+    ui->Panel1->SetValue(static_cast<int>(std::clamp(whole, 0LL, 1000LL)));
 }

@@ -75,7 +75,9 @@ private:
     TAttemptEnd DownloadOnce();
     int RunDownload(const QString& Url);
     void RefreshProgress();
+    void ShowSpeed(const THttpDownloadInfo& Info);
     void LoadPictures();
+    void DescribeControls();
 
     std::unique_ptr<Ui::Tfrm_Main> ui;
     TMainSeams FSeams;

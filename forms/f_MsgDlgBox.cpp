@@ -106,6 +106,7 @@ void Tfrm_MsgDlg::FormCreate() {
     ui->Image1->SetStretch(true);
     ui->Image2->SetPictures(QImage(QStringLiteral(":/pictures/msg_close.png")),
                             QImage(QStringLiteral(":/pictures/msg_close_hover.png")));
+    ui->Image2->SetPressable(QStringLiteral("关闭"));
     // The title text drags the window like the title bar picture beneath it.
     ui->lblSysTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
 

@@ -4,6 +4,8 @@
 #include "chrome/f_ShadowFrame.h"
 #include "forms/f_Info.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QtTest>
@@ -29,6 +31,9 @@ private slots:
     void PlaceOnScreen_data();
     void PlaceOnScreen();
     void TitleBarDragsTheWindow();
+    void KeyboardAnswers_data();
+    void KeyboardAnswers();
+    void ScreenReaderHearsNamedButtons();
 };
 
 void TFailPromptTest::WaysOut_data() {
@@ -142,6 +147,47 @@ void TFailPromptTest::TitleBarDragsTheWindow() {
     });
     QVERIFY(run.Acted);
     QCOMPARE(run.Result, 0);
+}
+
+// The keyboard alone answers: Tab to an answer, then Enter or Space presses it.
+void TFailPromptTest::KeyboardAnswers_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("download again, Enter") << "btnReLoad" << int(Qt::Key_Return) << 2;
+    QTest::newRow("browser, Space") << "btnUseIE" << int(Qt::Key_Space) << 1;
+    QTest::newRow("close, Enter") << "btnClose" << int(Qt::Key_Enter) << 0;
+}
+void TFailPromptTest::KeyboardAnswers() {
+    QFETCH(QString, answer);
+    QFETCH(int, key);
+    QFETCH(int, expected);
+    const TModalRun run = DriveModal<Tfrm_Info>(ShowFailPrompt, [&](Tfrm_Info* form) {
+        QWidget* wanted = Child(form, answer.toLatin1().constData());
+        for (int i = 0; i < 6 && QApplication::focusWidget() != wanted; ++i)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), wanted);
+        QTest::keyClick(wanted, Qt::Key(key));
+    });
+    QVERIFY(run.Acted);
+    QVERIFY(!run.TimedOut);
+    QCOMPARE(run.Result, expected);
+}
+
+void TFailPromptTest::ScreenReaderHearsNamedButtons() {
+    const TModalRun run = DriveModal<Tfrm_Info>(ShowFailPrompt, [](Tfrm_Info* form) {
+        const std::pair<const char*, const char*> buttons[] = {
+            {"btnReLoad", "重新下载"}, {"btnUseIE", "使用浏览器下载"}, {"btnClose", "关闭"}};
+        for (const auto& [name, caption] : buttons) {
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(Child(form, name));
+            QCOMPARE(reader->role(), QAccessible::Button);
+            QCOMPARE(reader->text(QAccessible::Name), QString::fromUtf8(caption));
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(form)->text(QAccessible::Name),
+                 QStringLiteral("提示信息"));
+        form->close();
+    });
+    QVERIFY(run.Acted);
 }
 
 QTEST_MAIN(TFailPromptTest)

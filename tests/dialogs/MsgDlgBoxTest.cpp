@@ -5,6 +5,7 @@
 #include "chrome/f_ShadowFrame.h"
 #include "forms/f_MsgDlgBox.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -108,6 +109,7 @@ private slots:
     void Keyboard();
     void WindowIsModalOnTopAndFreed();
     void TitleBarDragsTheWindow();
+    void ScreenReaderHearsTheBox();
 };
 
 void TMsgDlgBoxTest::Results_data() {
@@ -526,6 +528,24 @@ void TMsgDlgBoxTest::TitleBarDragsTheWindow() {
             });
         QVERIFY(run.Acted);
     }
+}
+
+// A screen reader hears the box's title as the window's name, the message, the buttons by their captions
+// and the close picture as a button.
+void TMsgDlgBoxTest::ScreenReaderHearsTheBox() {
+    Tfrm_MsgDlg form;
+    form.Prepare(mbkOkCancel, QStringLiteral("文件已存在，需要重新下载吗？"), QString(), false, QString());
+    QCOMPARE(form.windowTitle(), QStringLiteral("确认信息"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Name),
+             QStringLiteral("确认信息"));
+    QAccessibleInterface* close = QAccessible::queryAccessibleInterface(Child(&form, "Image2"));
+    QCOMPARE(close->role(), QAccessible::Button);
+    QCOMPARE(close->text(QAccessible::Name), QStringLiteral("关闭"));
+    QAccessibleInterface* ok = QAccessible::queryAccessibleInterface(Child(&form, "sBtnLeft"));
+    QCOMPARE(ok->role(), QAccessible::Button);
+    QVERIFY(ok->text(QAccessible::Name).startsWith(QStringLiteral("确定")));
+    QAccessibleInterface* text = QAccessible::queryAccessibleInterface(Child(&form, "lblMsg"));
+    QVERIFY(text->text(QAccessible::Name).startsWith(QStringLiteral("文件已存在")));
 }
 
 QTEST_MAIN(TMsgDlgBoxTest)

@@ -4,6 +4,8 @@
 
 #include "chrome/f_ShadowFrame.h"
 
+#include <QAccessible>
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,6 +31,7 @@
 #include "chrome/ClickImage.h"
 #include "forms/f_Main.h"
 #include "platform/Process.h"
+#include "public/HttpClientImpl.h"
 #include "tests/support/FaultServer.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TempDir.h"
@@ -601,6 +604,110 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheServerStalls) {
     // test, while a window that waits on the network still does.
     EXPECT_LT(longestGap, 1000);
     EXPECT_EQ(script.Seen().size(), 1u);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Keyboard, screen readers and the speed line
+
+// The control that has the keyboard focus after pressing Tab until it is the wanted one (at most ten times).
+QWidget* TabTo(Tfrm_Main& Window, QWidget* Wanted) {
+    for (int i = 0; i < 10 && QApplication::focusWidget() != Wanted; ++i) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &Window, Qt::Key_Tab);
+    }
+    return QApplication::focusWidget();
+}
+
+TEST_F(MainWindowTest, KeyboardAloneDownloadsAndInstalls) {
+    TNginxServer mirror;
+    const std::string content = BinaryPattern(200000, 3);
+    mirror.AddFile("uploads/" + KName.toStdString(), content);
+    auto window = Window(NginxUrl(mirror), NginxUrl(mirror));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    auto* download = Child<TClickImage>(*window, "btnDownloadNow");
+    ASSERT_EQ(TabTo(*window, download), download);
+    TDialogScript script({});
+    QTest::keyClick(download, Qt::Key_Return); // returns when the download has ended
+    EXPECT_TRUE(script.Seen().empty());
+    EXPECT_TRUE(SameBytes(ReadAll(Target()), content));
+    ASSERT_TRUE(window->Succeeded());
+
+    auto* install = Child<TClickImage>(*window, "btnInstall");
+    ASSERT_TRUE(install->isVisible());
+    ASSERT_EQ(TabTo(*window, install), install);
+    QTest::keyClick(install, Qt::Key_Space);
+    ASSERT_EQ(FOpened.size(), 1u);
+    EXPECT_EQ(FOpened[0], QUrl::fromLocalFile(Target()));
+    EXPECT_EQ(FKills, 1);
+}
+
+TEST_F(MainWindowTest, ScreenReaderHearsNamedButtonsAndTheProgress) {
+    auto window = Window("http://127.0.0.1:1/a.exe", "http://127.0.0.1:1/a.exe");
+    // Every picture button is a push button named after its caption, and Tab reaches it.
+    const std::pair<const char*, const char*> buttons[] = {
+        {"btnDownloadNow", "立即下载"}, {"btnDownload", "开始下载"}, {"btnDir", "浏览"},
+        {"btnInstall", "立即安装"},     {"labCustom", "自定义下载"}, {"labBack", "返回"},
+        {"btnSmall", "最小化"},         {"btnClose", "关闭"},
+    };
+    for (const auto& [name, caption] : buttons) {
+        SCOPED_TRACE(name);
+        QWidget* control = Child<QWidget>(*window, name);
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->role(), QAccessible::Button);
+        EXPECT_EQ(reader->text(QAccessible::Name), QString::fromUtf8(caption));
+        EXPECT_TRUE(reader->actionInterface() != nullptr && reader->actionInterface()->actionNames().contains(
+                                                                QAccessibleActionInterface::pressAction()));
+        EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus);
+    }
+    // The screen reader's press action presses the picture.
+    int pressed = 0;
+    QObject::connect(Child<TClickImage>(*window, "btnDir"), &TClickImage::OnClick, [&] { ++pressed; });
+    QAccessible::queryAccessibleInterface(Child<QWidget>(*window, "btnDir"))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(pressed, 1);
+
+    // The progress bar tells its value in percent.
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Child<QWidget>(*window, "Panel1"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::ProgressBar);
+    ASSERT_NE(bar->valueInterface(), nullptr);
+    window->SetProgressTotal(1000);
+    window->SetProgressPosition(420);
+    EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 42);
+    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
+    EXPECT_EQ(bar->text(QAccessible::Value), QStringLiteral("42%"));
+}
+
+TEST_F(MainWindowTest, SpeedLineShowsTheTextsOfTheLastReport) {
+    auto window = Window("http://127.0.0.1:1/a.exe", "http://127.0.0.1:1/a.exe");
+    auto* speed = Child<QLabel>(*window, "labSpeed");
+    EXPECT_TRUE(speed->text().isEmpty());
+    THttpDownloadInfo info;
+    info.Status = dsProgress;
+    info.Position = 250;
+    info.Size = 1000;
+    info.Speed = 1572864;
+    info.SpeedText.Assign(FormatSpeed(1572864));
+    info.RemainTime = 10000;
+    info.RemainTimeText.Assign(FormatRemainTime(10000));
+    bool stop = false;
+    window->DownloadProgress(info, stop);
+    EXPECT_EQ(speed->text(), QStringLiteral("1.50MB/s  剩余 00:00:10"));
+    // The percentage and the bar stay as they are.
+    EXPECT_EQ(Child<QLabel>(*window, "labProcess")->text(), QStringLiteral("正在下载(25%)"));
+    EXPECT_EQ(Child<QWidget>(*window, "imgProcessInner")->width(), 137);
+    // The line sits under the bar, inside its panel.
+    auto* track = Child<QWidget>(*window, "imgProcessOuter");
+    EXPECT_EQ(speed->parentWidget(), track->parentWidget());
+    EXPECT_GE(speed->y(), track->y() + track->height());
+
+    info.SpeedText.Assign(FormatSpeed(2621440));
+    info.RemainTimeText.Assign(FormatRemainTime(83000));
+    window->DownloadProgress(info, stop);
+    EXPECT_EQ(speed->text(), QStringLiteral("2.50MB/s  剩余 00:01:23"));
 }
 
 } // namespace
