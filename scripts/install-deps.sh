@@ -12,6 +12,8 @@ packages=(
   xvfb xcompmgr x11-utils xdotool imagemagick
   fonts-wqy-microhei
   python3
+  # the download tests watch the durable finish of keltrima-get with strace
+  strace
 )
 
 missing=()
