@@ -62,7 +62,7 @@ const QImage& TClickImage::CurrentPicture() const {
 }
 
 QSize TClickImage::sizeHint() const {
-    return FNormal.isNull() ? QLabel::sizeHint() : FNormal.size();
+    return FNormal.isNull() ? QLabel::sizeHint() : FNormal.deviceIndependentSize().toSize();
 }
 
 void TClickImage::paintEvent(QPaintEvent* event) {
@@ -72,7 +72,9 @@ void TClickImage::paintEvent(QPaintEvent* event) {
     } else {
         QPainter painter(this);
         if (FStretch) {
-            painter.setRenderHint(QPainter::SmoothPixmapTransform, picture.size() != size());
+            // A picture of the control's logical size (at any density) is drawn pixel for pixel.
+            painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                                  picture.deviceIndependentSize().toSize() != size());
             painter.drawImage(rect(), picture);
         } else {
             // 1:1 from the top-left; the widget's own size clips what does not fit.

@@ -28,6 +28,11 @@ bool Empty(const QImage& picture) {
     return picture.isNull() || picture.width() <= 0 || picture.height() <= 0;
 }
 
+// A picture's size in the button's (logical) pixels: a picture drawn at twice the density counts half.
+QSize Logical(const QImage& picture) {
+    return picture.deviceIndependentSize().toSize();
+}
+
 } // namespace
 
 TPNGImageButton::TPNGImageButton(QWidget* parent) : QWidget(parent) {
@@ -184,12 +189,13 @@ void TPNGImageButton::PictureChanged(TPicture which) {
         if (which == FCurrentPicture)
             FCurrentPicture = TPicture::None;
     } else if (FAutoSize) {
+        const QSize size = Logical(picture);
         int w = width();
         int h = height();
-        if (picture.width() > w || which == TPicture::Img)
-            w = picture.width();
-        if (picture.height() > h || which == TPicture::Img)
-            h = picture.height();
+        if (size.width() > w || which == TPicture::Img)
+            w = size.width();
+        if (size.height() > h || which == TPicture::Img)
+            h = size.height();
         resize(w, h);
     }
     update();
@@ -292,11 +298,15 @@ void TPNGImageButton::PaintTo(QPainter& painter) {
         painter.drawRect(QRect(0, 0, client.width() - 1, client.height() - 1));
         return;
     }
-    const QRect r = FStretch ? rect() : TargetRect(client, picture->size());
+    // Sizes and places are logical pixels; a picture drawn at twice the density is drawn at its logical size.
+    const QSize pictureSize = Logical(*picture);
+    const QRect r = FStretch ? rect() : TargetRect(client, pictureSize);
 
-    // Composed off-screen over a transparent background, then put on the widget in one step; Qt has
-    // already drawn the parent's background beneath the button.
-    QImage composed(client, QImage::Format_ARGB32_Premultiplied);
+    // Composed off-screen over a transparent background, at the screen's density, then put on the widget
+    // in one step; Qt has already drawn the parent's background beneath the button.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QImage composed(client * ratio, QImage::Format_ARGB32_Premultiplied);
+    composed.setDevicePixelRatio(ratio);
     composed.fill(0);
     {
         QPainter off(&composed);
@@ -304,21 +314,25 @@ void TPNGImageButton::PaintTo(QPainter& painter) {
         if (FTile) {
             off.fillRect(rect(), QBrush(*picture));
         } else if (FStretch) {
-            const QImage sliced = StretchFixedBorders(*picture, client, FFixedWidth, FFixedHeight);
-            off.drawImage(r, sliced);
-        } else if (r.size() == picture->size()) {
+            const qreal pr = picture->devicePixelRatio();
+            QImage sliced = StretchFixedBorders(*picture, (client * pr), qRound(FFixedWidth * pr),
+                                                qRound(FFixedHeight * pr));
+            sliced.setDevicePixelRatio(pr);
+            off.drawImage(QRectF(r), sliced);
+        } else if (r.size() == pictureSize) {
             off.drawImage(r.topLeft(), *picture);
         } else {
-            off.drawImage(r, *picture); // larger than the button: squeezed, not cropped
+            off.drawImage(QRectF(r), *picture); // larger than the button: squeezed, not cropped
         }
         if (isEnabled() && FPopupMenu && !Empty(FPopupArrow))
-            off.drawImage(client.width() - FPopupArrow.width() - 5 + FPopupArrowOffsetX,
-                          (client.height() - FPopupArrow.height()) / 2 + FPopupArrowOffsetY, FPopupArrow);
+            off.drawImage(client.width() - Logical(FPopupArrow).width() - 5 + FPopupArrowOffsetX,
+                          (client.height() - Logical(FPopupArrow).height()) / 2 + FPopupArrowOffsetY,
+                          FPopupArrow);
         if (!Empty(FIcon))
-            off.drawImage((client.width() - FIcon.width()) / 2 + FIconOffsetX,
-                          (client.height() - FIcon.height()) / 2 + FIconOffsetY, FIcon);
+            off.drawImage((client.width() - Logical(FIcon).width()) / 2 + FIconOffsetX,
+                          (client.height() - Logical(FIcon).height()) / 2 + FIconOffsetY, FIcon);
     }
-    painter.drawImage(0, 0, composed);
+    painter.drawImage(QPointF(0, 0), composed);
 }
 
 QImage TPNGImageButton::Render() const {

@@ -5,6 +5,7 @@
 #include "chrome/CjkFont.h"
 #include "chrome/ClickImage.h"
 #include "chrome/PNGImageButton.h"
+#include "chrome/Pictures.h"
 #include "chrome/WindowDrag.h"
 #include "chrome/f_ShadowFrame.h"
 
@@ -39,17 +40,10 @@ Tfrm_Info::Tfrm_Info(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
 Tfrm_Info::~Tfrm_Info() = default;
 
 void Tfrm_Info::FormCreate() {
-    ui->pnl_Titile->SetPictures(QImage(QStringLiteral(":/pictures/info_titlebar.png")));
+    LoadPicturesForDensity(this, [this] { LoadPictures(); });
     ui->pnl_Titile->SetStretch(true);
     // The title text drags the window like the bar beneath it.
     ui->lblSysTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    ui->btnClose->SetPngImg(QImage(QStringLiteral(":/pictures/close_normal.png")));
-    ui->btnClose->SetPngOver(QImage(QStringLiteral(":/pictures/close_hover.png")));
-
-    ui->btnReLoad->SetPictures(QImage(QStringLiteral(":/pictures/redownload.png")),
-                               QImage(QStringLiteral(":/pictures/redownload_hover.png")));
-    ui->btnUseIE->SetPictures(QImage(QStringLiteral(":/pictures/browser_link.png")));
     // What the keyboard reaches and a screen reader names: each picture button by its caption.
     ui->btnReLoad->SetPressable(QStringLiteral("重新下载"));
     ui->btnUseIE->SetPressable(QStringLiteral("使用浏览器下载"));
@@ -60,6 +54,17 @@ void Tfrm_Info::FormCreate() {
     FShadow->SetForm(this);
 
     KeepOnScreen();
+}
+
+void Tfrm_Info::LoadPictures() {
+    const qreal ratio = devicePixelRatioF();
+    ui->pnl_Titile->SetPictures(LoadPicture(QStringLiteral("info_titlebar.png"), ratio));
+    ui->Image1->setPixmap(QPixmap::fromImage(LoadPicture(QStringLiteral("info_icon.png"), ratio)));
+    ui->btnClose->SetPngImg(LoadPicture(QStringLiteral("close_normal.png"), ratio));
+    ui->btnClose->SetPngOver(LoadPicture(QStringLiteral("close_hover.png"), ratio));
+    ui->btnReLoad->SetPictures(LoadPicture(QStringLiteral("redownload.png"), ratio),
+                               LoadPicture(QStringLiteral("redownload_hover.png"), ratio));
+    ui->btnUseIE->SetPictures(LoadPicture(QStringLiteral("browser_link.png"), ratio));
 }
 
 QPoint Tfrm_Info::PlaceOnScreen(QPoint stored, QSize size, QRect area) {

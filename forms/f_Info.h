@@ -56,6 +56,7 @@ private:
     void pnl_TitileMouseDown(QMouseEvent* event);
 
     void KeepOnScreen();
+    void LoadPictures(); // for the window's pixel density
 
     std::unique_ptr<Ui::Tfrm_Info> ui;
     int FResult = frClosed;

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/f_GlobalVar.h"
+#include "chrome/Pictures.h"
 #include "chrome/ProgressPanel.h"
 #include "chrome/WindowDrag.h"
 #include "chrome/f_ShadowFrame.h"
@@ -25,11 +26,6 @@
 #include "ui_f_Main.h"
 
 namespace {
-
-QImage Picture(const char* Name) {
-    return QImage(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(Name)))
-        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
 
 QString WithTrailingDelimiter(const QString& Folder) {
     return Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
@@ -59,7 +55,7 @@ Tfrm_Main::Tfrm_Main(TMainSeams Seams, QWidget* Parent)
     : QWidget(Parent), ui(std::make_unique<Ui::Tfrm_Main>()), FSeams(std::move(Seams)) {
     ui->setupUi(this);
     setWindowFlag(Qt::FramelessWindowHint, true);
-    LoadPictures();
+    LoadPicturesForDensity(this, [this] { LoadPictures(); });
     DescribeControls();
 
     connect(ui->btnSmall, &TPNGImageButtonEx::OnClick, this, &Tfrm_Main::btnSmallClick);
@@ -86,6 +82,10 @@ Tfrm_Main::Tfrm_Main(TMainSeams Seams, QWidget* Parent)
 Tfrm_Main::~Tfrm_Main() = default;
 
 void Tfrm_Main::LoadPictures() {
+    const qreal ratio = devicePixelRatioF();
+    const auto Picture = [ratio](const char* Name) {
+        return LoadPicture(QLatin1String(Name) + QStringLiteral(".png"), ratio);
+    };
     ui->imgTop->SetPictures(Picture("banner"));
     ui->btnSmall->SetPngImg(Picture("min_normal"));
     ui->btnSmall->SetPngOver(Picture("min_hover"));

@@ -5,6 +5,7 @@
 #include "chrome/CjkFont.h"
 #include "chrome/ClickImage.h"
 #include "chrome/ModalSpeedButton.h"
+#include "chrome/Pictures.h"
 #include "chrome/WindowDrag.h"
 #include "chrome/f_ShadowFrame.h"
 
@@ -102,10 +103,8 @@ void Tfrm_MsgDlg::FormCreate() {
     FMsgPanelHeight = ui->pnlMsg->height();
     FCloseRightGap = ui->pnl_title->width() - ui->Image2->x();
 
-    ui->Image1->SetPictures(QImage(QStringLiteral(":/pictures/msg_titlebar.png")));
+    LoadPicturesForDensity(this, [this] { LoadPictures(); });
     ui->Image1->SetStretch(true);
-    ui->Image2->SetPictures(QImage(QStringLiteral(":/pictures/msg_close.png")),
-                            QImage(QStringLiteral(":/pictures/msg_close_hover.png")));
     ui->Image2->SetPressable(QStringLiteral("关闭"));
     // The title text drags the window like the title bar picture beneath it.
     ui->lblSysTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -136,6 +135,22 @@ void Tfrm_MsgDlg::FormCreate() {
     ui->pnlDetail->hide();
     ui->pnlRemind->hide();
     ui->cbxRemind->setChecked(false);
+}
+
+void Tfrm_MsgDlg::LoadPictures() {
+    const qreal ratio = devicePixelRatioF();
+    const auto pixmap = [ratio](const char* name) {
+        return QPixmap::fromImage(LoadPicture(QString::fromLatin1(name), ratio));
+    };
+    ui->Image1->SetPictures(LoadPicture(QStringLiteral("msg_titlebar.png"), ratio));
+    ui->Image2->SetPictures(LoadPicture(QStringLiteral("msg_close.png"), ratio),
+                            LoadPicture(QStringLiteral("msg_close_hover.png"), ratio));
+    ui->img1->setPixmap(pixmap("msg_frame.png"));
+    ui->Image3->setPixmap(pixmap("msg_buttonbar.png"));
+    ui->imgInfo->setPixmap(pixmap("msg_information.png"));
+    ui->imgError->setPixmap(pixmap("msg_error.png"));
+    ui->imgWarn->setPixmap(pixmap("msg_warning.png"));
+    ui->imgConfirm->setPixmap(pixmap("msg_question.png"));
 }
 
 void Tfrm_MsgDlg::Prepare(std::uint8_t kind, const QString& message, const QString& detail, bool checkState,

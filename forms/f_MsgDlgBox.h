@@ -84,6 +84,8 @@ private:
     void Image2Click();
     void Image1MouseDown(QMouseEvent* event);
 
+    void LoadPictures(); // for the window's pixel density
+
     // Arranging.
     void FitMessage();
     void SetupKind();

@@ -56,6 +56,19 @@ TEST(Pictures, EveryPictureLoadsFromTheResourcesWithItsSize) {
     }
 }
 
+// Each picture has its drawing at twice the density beside it, twice the size in each direction.
+TEST(Pictures, EveryPictureHasItsTwiceAsDenseDrawing) {
+    for (const TExpected& expected : kPictures) {
+        SCOPED_TRACE(expected.Name);
+        QString name = QString::fromLatin1(expected.Name);
+        name.insert(name.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+        const QImage image(QStringLiteral(":/pictures/") + name);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.width(), 2 * expected.Width);
+        EXPECT_EQ(image.height(), 2 * expected.Height);
+    }
+}
+
 // The title buttons and icons lie on other pictures: their corners must let the background through,
 // while the bars and backgrounds that are stretched behind controls are opaque.
 TEST(Pictures, TransparentWhereTheyLieOnOthersOpaqueWhereTheyAreBackgrounds) {

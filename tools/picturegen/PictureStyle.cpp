@@ -11,10 +11,15 @@
 
 namespace style {
 
-QImage NewPicture(int Width, int Height) {
-    QImage picture(Width, Height, QImage::Format_ARGB32_Premultiplied);
+QImage NewPicture(int Width, int Height, qreal Scale) {
+    QImage picture(qRound(Width * Scale), qRound(Height * Scale), QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(Scale);
     picture.fill(Qt::transparent);
     return picture;
+}
+
+QSizeF LogicalSize(const QImage& Picture) {
+    return Picture.deviceIndependentSize();
 }
 
 void PrepareForDrawing(QPainter& Painter) {
@@ -107,10 +112,11 @@ void DrawCaption(QPainter& Painter, const QRectF& Box, const QString& Caption, c
 void DrawButton(QImage& Picture, const QColor& Face, const QString& Caption, int PixelSize, TGlyph Glyph) {
     QPainter painter(&Picture);
     PrepareForDrawing(painter);
-    const bool big = Picture.height() > 40;
+    const QSizeF size = LogicalSize(Picture);
+    const bool big = size.height() > 40;
     const double shadow = big ? 3.0 : 0.0;
     const double radius = big ? 6.0 : 3.0;
-    const QRectF face(0.5, 0.5, Picture.width() - 1.0, Picture.height() - 1.0 - shadow);
+    const QRectF face(0.5, 0.5, size.width() - 1.0, size.height() - 1.0 - shadow);
 
     if (big) {
         // A soft shadow: a few widening, fading rounded rectangles below the face.
@@ -154,13 +160,14 @@ void DrawButton(QImage& Picture, const QColor& Face, const QString& Caption, int
 void DrawTitleBar(QImage& Picture) {
     QPainter painter(&Picture);
     PrepareForDrawing(painter);
-    const double h = Picture.height();
+    const int w = qRound(LogicalSize(Picture).width());
+    const int h = qRound(LogicalSize(Picture).height());
     QLinearGradient fill(0, 0, 0, h);
     fill.setColorAt(0.0, Mix(kButton, Qt::white, 0.10));
     fill.setColorAt(1.0, Mix(kButton, kButtonHover, 0.35));
-    painter.fillRect(Picture.rect(), fill);
-    painter.fillRect(QRect(0, 0, Picture.width(), 1), QColor(255, 255, 255, 50));
-    painter.fillRect(QRect(0, Picture.height() - 1, Picture.width(), 1), Mix(kButtonHover, Qt::black, 0.1));
+    painter.fillRect(QRect(0, 0, w, h), fill);
+    painter.fillRect(QRect(0, 0, w, 1), QColor(255, 255, 255, 50));
+    painter.fillRect(QRect(0, h - 1, w, 1), Mix(kButtonHover, Qt::black, 0.1));
 }
 
 void DrawCross(QPainter& Painter, QPointF Centre, double HalfSize, double Width, const QColor& Colour) {

@@ -26,8 +26,11 @@ inline const QColor kWarning{240, 165, 48};
 // The family every caption is drawn in; the program refuses to draw with any other.
 inline constexpr const char* kCjkFamily = "WenQuanYi Micro Hei";
 
-// A transparent picture of the given size.
-QImage NewPicture(int Width, int Height);
+// A transparent picture of Width x Height logical pixels drawn at Scale (its device pixel ratio): a painter
+// on it draws in logical pixels.
+QImage NewPicture(int Width, int Height, qreal Scale);
+// The size of a picture in logical pixels.
+QSizeF LogicalSize(const QImage& Picture);
 // A painter with antialiasing for shapes and text.
 void PrepareForDrawing(QPainter& Painter);
 QFont CjkFont(int PixelSize, bool Bold = false);

@@ -69,10 +69,10 @@ void DrawLogoMark(QPainter& P, const QRectF& Box) {
     P.drawPath(tray);
 }
 
-QImage Banner() {
+QImage Banner(qreal S) {
     const int w = 620;
     const int h = 241;
-    QImage picture = NewPicture(w, h);
+    QImage picture = NewPicture(w, h, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
 
@@ -80,13 +80,13 @@ QImage Banner() {
     sky.setColorAt(0.0, QColor(28, 96, 172));
     sky.setColorAt(0.55, QColor(20, 74, 148));
     sky.setColorAt(1.0, QColor(12, 46, 104));
-    p.fillRect(picture.rect(), sky);
+    p.fillRect(QRect(0, 0, w, h), sky);
 
     // A glow behind the logo.
     QRadialGradient glow(QPointF(150, 110), 260);
     glow.setColorAt(0.0, QColor(120, 190, 255, 90));
     glow.setColorAt(1.0, QColor(120, 190, 255, 0));
-    p.fillRect(picture.rect(), glow);
+    p.fillRect(QRect(0, 0, w, h), glow);
 
     // Large soft discs on the right, kept below the title buttons' corner.
     p.setPen(Qt::NoPen);
@@ -187,12 +187,12 @@ QImage Banner() {
 }
 
 // Minimise and close, drawn white so that they sit on the banner and on the blue title bars.
-QImage TitleButton(bool Close, bool Hover) {
-    QImage picture = NewPicture(30, 27);
+QImage TitleButton(bool Close, bool Hover, qreal S) {
+    QImage picture = NewPicture(30, 27, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     if (Hover) {
-        p.fillRect(picture.rect(), Close ? kCloseHover : QColor(255, 255, 255, 56));
+        p.fillRect(QRect(0, 0, 30, 27), Close ? kCloseHover : QColor(255, 255, 255, 56));
     }
     const QColor ink(255, 255, 255, Hover ? 255 : 230);
     if (Close) {
@@ -204,15 +204,15 @@ QImage TitleButton(bool Close, bool Hover) {
     return picture;
 }
 
-QImage Button(int Width, int Height, const QString& Caption, int PixelSize, bool Hover,
+QImage Button(int Width, int Height, const QString& Caption, int PixelSize, bool Hover, qreal S,
               TGlyph Glyph = TGlyph::None) {
-    QImage picture = NewPicture(Width, Height);
+    QImage picture = NewPicture(Width, Height, S);
     DrawButton(picture, Hover ? kButtonHover : kButton, Caption, PixelSize, Glyph);
     return picture;
 }
 
-QImage ProgressTrack() {
-    QImage picture = NewPicture(551, 19);
+QImage ProgressTrack(qreal S) {
+    QImage picture = NewPicture(551, 19, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     const QRectF track(0.5, 0.5, 550, 18);
@@ -226,8 +226,8 @@ QImage ProgressTrack() {
 }
 
 // Drawn at full length: the window shows it unstretched, clipped to the reached width.
-QImage ProgressFill() {
-    QImage picture = NewPicture(551, 19);
+QImage ProgressFill(qreal S) {
+    QImage picture = NewPicture(551, 19, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     const QRectF bar(1.5, 1.5, 548, 16);
@@ -258,8 +258,8 @@ QImage ProgressFill() {
     return picture;
 }
 
-QImage GrayArrow() {
-    QImage picture = NewPicture(14, 15);
+QImage GrayArrow(qreal S) {
+    QImage picture = NewPicture(14, 15, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     p.setPen(QPen(kGrey, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -319,8 +319,8 @@ void DrawMark(QPainter& P, QPointF Centre, double Radius, bool Exclamation) {
     }
 }
 
-QImage InfoIcon() {
-    QImage picture = NewPicture(60, 54);
+QImage InfoIcon(qreal S) {
+    QImage picture = NewPicture(60, 54, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     const QPointF centre(30, 26);
@@ -331,8 +331,8 @@ QImage InfoIcon() {
 
 enum class TMsgIcon { Information, Error, Warning, Question };
 
-QImage MessageIcon(TMsgIcon Kind) {
-    QImage picture = NewPicture(48, 48);
+QImage MessageIcon(TMsgIcon Kind, qreal S) {
+    QImage picture = NewPicture(48, 48, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     const QPointF centre(24, 23);
@@ -383,8 +383,8 @@ QImage MessageIcon(TMsgIcon Kind) {
 // Failure prompt
 // ---------------------------------------------------------------------------------------------------------
 
-QImage BrowserLink() {
-    QImage picture = NewPicture(105, 17);
+QImage BrowserLink(qreal S) {
+    QImage picture = NewPicture(105, 17, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     const QFont font = CjkFont(13);
@@ -399,8 +399,8 @@ QImage BrowserLink() {
     return picture;
 }
 
-QImage TitleBar(int Width, int Height) {
-    QImage picture = NewPicture(Width, Height);
+QImage TitleBar(int Width, int Height, qreal S) {
+    QImage picture = NewPicture(Width, Height, S);
     DrawTitleBar(picture);
     return picture;
 }
@@ -409,8 +409,8 @@ QImage TitleBar(int Width, int Height) {
 // Message box
 // ---------------------------------------------------------------------------------------------------------
 
-QImage MessageClose(bool Hover) {
-    QImage picture = NewPicture(26, 26);
+QImage MessageClose(bool Hover, qreal S) {
+    QImage picture = NewPicture(26, 26, S);
     QPainter p(&picture);
     PrepareForDrawing(p);
     if (Hover) {
@@ -423,15 +423,15 @@ QImage MessageClose(bool Hover) {
 }
 
 // The one-pixel frame around the body: plain frame grey, stretched over the whole box.
-QImage MessageFrame() {
-    QImage picture = NewPicture(8, 8);
+QImage MessageFrame(qreal S) {
+    QImage picture = NewPicture(8, 8, S);
     picture.fill(kFrame);
     return picture;
 }
 
 // The button bar: the bar colour with a divider line at its top; stretched sideways only.
-QImage MessageButtonBar() {
-    QImage picture = NewPicture(16, 46);
+QImage MessageButtonBar(qreal S) {
+    QImage picture = NewPicture(16, 46, S);
     picture.fill(kBar);
     QPainter p(&picture);
     p.fillRect(QRect(0, 0, 16, 1), QColor(222, 228, 236));
@@ -442,7 +442,8 @@ QImage MessageButtonBar() {
 } // namespace
 
 std::vector<TPicture> AllPictures() {
-    auto add = [](std::vector<TPicture>& list, const char* name, int w, int h, std::function<QImage()> draw) {
+    auto add = [](std::vector<TPicture>& list, const char* name, int w, int h,
+                  std::function<QImage(qreal)> draw) {
         list.push_back(TPicture{QString::fromLatin1(name), w, h, std::move(draw)});
     };
     const QString downloadNow = QStringLiteral("立即下载");
@@ -454,40 +455,42 @@ std::vector<TPicture> AllPictures() {
     std::vector<TPicture> list;
     // Main window
     add(list, "banner.png", 620, 241, Banner);
-    add(list, "min_normal.png", 30, 27, [] { return TitleButton(false, false); });
-    add(list, "min_hover.png", 30, 27, [] { return TitleButton(false, true); });
-    add(list, "close_normal.png", 30, 27, [] { return TitleButton(true, false); });
-    add(list, "close_hover.png", 30, 27, [] { return TitleButton(true, true); });
+    add(list, "min_normal.png", 30, 27, [](qreal S) { return TitleButton(false, false, S); });
+    add(list, "min_hover.png", 30, 27, [](qreal S) { return TitleButton(false, true, S); });
+    add(list, "close_normal.png", 30, 27, [](qreal S) { return TitleButton(true, false, S); });
+    add(list, "close_hover.png", 30, 27, [](qreal S) { return TitleButton(true, true, S); });
     add(list, "download_now.png", 215, 57,
-        [=] { return Button(215, 57, downloadNow, 22, false, TGlyph::Download); });
+        [=](qreal S) { return Button(215, 57, downloadNow, 22, false, S, TGlyph::Download); });
     add(list, "download_now_hover.png", 215, 57,
-        [=] { return Button(215, 57, downloadNow, 22, true, TGlyph::Download); });
-    add(list, "folder.png", 70, 26, [=] { return Button(70, 26, browse, 13, false); });
-    add(list, "folder_hover.png", 70, 26, [=] { return Button(70, 26, browse, 13, true); });
+        [=](qreal S) { return Button(215, 57, downloadNow, 22, true, S, TGlyph::Download); });
+    add(list, "folder.png", 70, 26, [=](qreal S) { return Button(70, 26, browse, 13, false, S); });
+    add(list, "folder_hover.png", 70, 26, [=](qreal S) { return Button(70, 26, browse, 13, true, S); });
     add(list, "download.png", 196, 50,
-        [=] { return Button(196, 50, download, 20, false, TGlyph::Download); });
+        [=](qreal S) { return Button(196, 50, download, 20, false, S, TGlyph::Download); });
     add(list, "download_hover.png", 196, 50,
-        [=] { return Button(196, 50, download, 20, true, TGlyph::Download); });
-    add(list, "install.png", 194, 48, [=] { return Button(194, 48, install, 20, false, TGlyph::Install); });
+        [=](qreal S) { return Button(196, 50, download, 20, true, S, TGlyph::Download); });
+    add(list, "install.png", 194, 48,
+        [=](qreal S) { return Button(194, 48, install, 20, false, S, TGlyph::Install); });
     add(list, "install_hover.png", 194, 48,
-        [=] { return Button(194, 48, install, 20, true, TGlyph::Install); });
+        [=](qreal S) { return Button(194, 48, install, 20, true, S, TGlyph::Install); });
     add(list, "progress_track.png", 551, 19, ProgressTrack);
     add(list, "progress_fill.png", 551, 19, ProgressFill);
     add(list, "gray_arrow.png", 14, 15, GrayArrow);
     // Failure prompt
     add(list, "info_icon.png", 60, 54, InfoIcon);
-    add(list, "redownload.png", 66, 27, [=] { return Button(66, 27, redownload, 12, false); });
-    add(list, "redownload_hover.png", 66, 27, [=] { return Button(66, 27, redownload, 12, true); });
+    add(list, "redownload.png", 66, 27, [=](qreal S) { return Button(66, 27, redownload, 12, false, S); });
+    add(list, "redownload_hover.png", 66, 27,
+        [=](qreal S) { return Button(66, 27, redownload, 12, true, S); });
     add(list, "browser_link.png", 105, 17, BrowserLink);
-    add(list, "info_titlebar.png", 413, 35, [] { return TitleBar(413, 35); });
+    add(list, "info_titlebar.png", 413, 35, [](qreal S) { return TitleBar(413, 35, S); });
     // Message box
-    add(list, "msg_information.png", 48, 48, [] { return MessageIcon(TMsgIcon::Information); });
-    add(list, "msg_error.png", 48, 48, [] { return MessageIcon(TMsgIcon::Error); });
-    add(list, "msg_warning.png", 48, 48, [] { return MessageIcon(TMsgIcon::Warning); });
-    add(list, "msg_question.png", 48, 48, [] { return MessageIcon(TMsgIcon::Question); });
-    add(list, "msg_close.png", 26, 26, [] { return MessageClose(false); });
-    add(list, "msg_close_hover.png", 26, 26, [] { return MessageClose(true); });
-    add(list, "msg_titlebar.png", 16, 35, [] { return TitleBar(16, 35); });
+    add(list, "msg_information.png", 48, 48, [](qreal S) { return MessageIcon(TMsgIcon::Information, S); });
+    add(list, "msg_error.png", 48, 48, [](qreal S) { return MessageIcon(TMsgIcon::Error, S); });
+    add(list, "msg_warning.png", 48, 48, [](qreal S) { return MessageIcon(TMsgIcon::Warning, S); });
+    add(list, "msg_question.png", 48, 48, [](qreal S) { return MessageIcon(TMsgIcon::Question, S); });
+    add(list, "msg_close.png", 26, 26, [](qreal S) { return MessageClose(false, S); });
+    add(list, "msg_close_hover.png", 26, 26, [](qreal S) { return MessageClose(true, S); });
+    add(list, "msg_titlebar.png", 16, 35, [](qreal S) { return TitleBar(16, 35, S); });
     add(list, "msg_frame.png", 8, 8, MessageFrame);
     add(list, "msg_buttonbar.png", 16, 46, MessageButtonBar);
     return list;

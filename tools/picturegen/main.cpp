@@ -1,6 +1,7 @@
 // picturegen: draws every picture of the windows.
 //
-//   picturegen OUTDIR          writes the PNG files and their resource list pictures.qrc into OUTDIR
+//   picturegen OUTDIR          writes the PNG files (each at 1x and as name@2x.png at 2x) and their resource
+//                              list pictures.qrc into OUTDIR
 //   picturegen --check DIR     fails unless DIR holds exactly what the program draws, byte for byte
 //   picturegen --sheet FILE    writes a contact sheet of all pictures at 1:1, for looking at them
 #include <cstdio>
@@ -24,32 +25,45 @@ QByteArray EncodePng(const QImage& Image) {
     return bytes;
 }
 
-QByteArray ResourceList(const std::vector<TPicture>& Pictures) {
+// One drawing of one picture: the file it goes to and what was drawn.
+struct TDrawing {
+    QString FileName;
+    QImage Image;
+};
+
+QByteArray ResourceList(const std::vector<TDrawing>& Drawings) {
     QByteArray text = "<!DOCTYPE RCC>\n<!-- Written by tools/picturegen; lists every picture it draws. -->\n"
                       "<RCC version=\"1.0\">\n<qresource prefix=\"/pictures\">\n";
-    for (const TPicture& picture : Pictures) {
-        text += "    <file>" + picture.FileName.toUtf8() + "</file>\n";
+    for (const TDrawing& drawing : Drawings) {
+        text += "    <file>" + drawing.FileName.toUtf8() + "</file>\n";
     }
     text += "</qresource>\n</RCC>\n";
     return text;
 }
 
-// Draws every picture and checks that it has its stated size.
-bool DrawAll(std::vector<TPicture>& Pictures, std::vector<QImage>& Images) {
+// Draws every picture at every scale and checks that each drawing has its stated size.
+bool DrawAll(std::vector<TPicture>& Pictures, std::vector<TDrawing>& Drawings, std::vector<QImage>& Images) {
     Pictures = AllPictures();
     for (const TPicture& picture : Pictures) {
-        QImage image = picture.Draw();
-        if (image.size() != QSize(picture.Width, picture.Height)) {
-            std::fprintf(stderr, "%s: drawn %dx%d, expected %dx%d\n", qPrintable(picture.FileName),
-                         image.width(), image.height(), picture.Width, picture.Height);
-            return false;
+        for (const int scale : KScales) {
+            QImage image = picture.Draw(scale);
+            const QSize expected(picture.Width * scale, picture.Height * scale);
+            const QString name = ScaledFileName(picture.FileName, scale);
+            if (image.size() != expected) {
+                std::fprintf(stderr, "%s: drawn %dx%d, expected %dx%d\n", qPrintable(name), image.width(),
+                             image.height(), expected.width(), expected.height());
+                return false;
+            }
+            if (scale == 1) {
+                Images.push_back(image);
+            }
+            Drawings.push_back({name, std::move(image)});
         }
-        Images.push_back(std::move(image));
     }
     return true;
 }
 
-int Write(const QString& Dir, const std::vector<TPicture>& Pictures, const std::vector<QImage>& Images) {
+int Write(const QString& Dir, const std::vector<TDrawing>& Drawings) {
     if (!QDir().mkpath(Dir)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(Dir));
         return 1;
@@ -62,15 +76,15 @@ int Write(const QString& Dir, const std::vector<TPicture>& Pictures, const std::
         }
         return true;
     };
-    for (std::size_t i = 0; i < Pictures.size(); ++i) {
-        if (!save(Pictures[i].FileName, EncodePng(Images[i]))) {
+    for (const TDrawing& drawing : Drawings) {
+        if (!save(drawing.FileName, EncodePng(drawing.Image))) {
             return 1;
         }
     }
-    return save(QStringLiteral("pictures.qrc"), ResourceList(Pictures)) ? 0 : 1;
+    return save(QStringLiteral("pictures.qrc"), ResourceList(Drawings)) ? 0 : 1;
 }
 
-int Check(const QString& Dir, const std::vector<TPicture>& Pictures, const std::vector<QImage>& Images) {
+int Check(const QString& Dir, const std::vector<TDrawing>& Drawings) {
     int faults = 0;
     auto compare = [&](const QString& name, const QByteArray& expected) {
         QFile file(QDir(Dir).filePath(name));
@@ -83,11 +97,11 @@ int Check(const QString& Dir, const std::vector<TPicture>& Pictures, const std::
         }
     };
     QStringList known;
-    for (std::size_t i = 0; i < Pictures.size(); ++i) {
-        compare(Pictures[i].FileName, EncodePng(Images[i]));
-        known << Pictures[i].FileName;
+    for (const TDrawing& drawing : Drawings) {
+        compare(drawing.FileName, EncodePng(drawing.Image));
+        known << drawing.FileName;
     }
-    compare(QStringLiteral("pictures.qrc"), ResourceList(Pictures));
+    compare(QStringLiteral("pictures.qrc"), ResourceList(Drawings));
     for (const QString& name : QDir(Dir).entryList({QStringLiteral("*.png")}, QDir::Files)) {
         if (!known.contains(name)) {
             std::fprintf(stderr, "not drawn by picturegen: %s\n", qPrintable(name));
@@ -99,7 +113,7 @@ int Check(const QString& Dir, const std::vector<TPicture>& Pictures, const std::
                      qPrintable(Dir));
         return 1;
     }
-    std::printf("%zu pictures and the resource list match\n", Pictures.size());
+    std::printf("%zu drawings and the resource list match\n", Drawings.size());
     return 0;
 }
 
@@ -220,15 +234,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<TPicture> pictures;
-    std::vector<QImage> images;
-    if (!DrawAll(pictures, images)) {
+    std::vector<TDrawing> drawings;
+    std::vector<QImage> images; // the drawings at scale 1, in the order of the pictures
+    if (!DrawAll(pictures, drawings, images)) {
         return 1;
     }
     if (check) {
-        return Check(args[1], pictures, images);
+        return Check(args[1], drawings);
     }
     if (sheet) {
         return Sheet(args[1], pictures, images);
     }
-    return Write(args[0], pictures, images);
+    return Write(args[0], drawings);
 }
