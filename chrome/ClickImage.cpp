@@ -35,6 +35,8 @@ void TClickImage::keyPressEvent(QKeyEvent* event) {
 
 void TClickImage::focusInEvent(QFocusEvent* event) {
     QLabel::focusInEvent(event);
+    // The mark shows where the keyboard has taken the focus, not where a window put it when it opened.
+    FFocusByKey = IsKeyboardFocus(event->reason());
     update();
 }
 
@@ -81,7 +83,7 @@ void TClickImage::paintEvent(QPaintEvent* event) {
             painter.drawImage(QPoint(0, 0), picture);
         }
     }
-    if (FPressable && hasFocus()) {
+    if (FPressable && hasFocus() && FFocusByKey) {
         QPainter painter(this);
         DrawFocusMark(painter, rect(), FFocusMarkColor);
     }

@@ -54,5 +54,6 @@ private:
     bool FHovered = false;
     bool FPressed = false;
     bool FPressable = false;
+    bool FFocusByKey = false;
     QColor FFocusMarkColor = Qt::white;
 };

@@ -14,6 +14,12 @@ inline bool IsPressKey(const QKeyEvent* event) {
            !event->isAutoRepeat() && !(event->modifiers() & ~Qt::KeypadModifier);
 }
 
+// True when the keyboard moved the focus (Tab, Shift+Tab, a shortcut).
+inline bool IsKeyboardFocus(Qt::FocusReason reason) {
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+           reason == Qt::ShortcutFocusReason;
+}
+
 // A one-pixel dotted frame a few pixels inside the control's edge.
 inline void DrawFocusMark(QPainter& painter, QRect area, QColor color) {
     painter.save();

@@ -354,7 +354,7 @@ void TPNGImageButton::paintEvent(QPaintEvent*) {
     } clear{FPainting};
     QPainter painter(this);
     PaintTo(painter);
-    if (hasFocus())
+    if (hasFocus() && FFocusByKey)
         DrawFocusMark(painter, rect(), Qt::white);
 }
 
@@ -373,6 +373,8 @@ void TPNGImageButton::keyPressEvent(QKeyEvent* event) {
 
 void TPNGImageButton::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
+    // The mark shows where the keyboard has taken the focus, not where a window put it when it opened.
+    FFocusByKey = IsKeyboardFocus(event->reason());
     update();
 }
 

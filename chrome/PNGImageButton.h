@@ -145,6 +145,7 @@ private:
     TPicture FCurrentPicture = TPicture::None;
     bool FPainting = false;
     bool FPressedInside = false;
+    bool FFocusByKey = false;
 };
 
 class TPNGImageButtonEx : public TPNGImageButton {

@@ -88,6 +88,7 @@ void Tfrm_Info::showEvent(QShowEvent* event) {
 }
 
 void Tfrm_Info::FormShow() {
+    ui->btnReLoad->setFocus(Qt::ActiveWindowFocusReason); // Enter downloads again
     FShadow->SetShadowVisible(true);
 }
 
