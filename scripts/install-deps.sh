@@ -12,6 +12,11 @@ packages=(
   xvfb xcompmgr x11-utils xdotool imagemagick
   fonts-wqy-microhei
   python3
+  # Installing and packaging: the CJK font the embedded subset is cut from and the cutter (fonttools),
+  # DejaVu for the no-CJK-font tests, CPack's dependency list (dpkg-shlibdeps, file) and the checkers of the
+  # package and its desktop files
+  fonts-noto-cjk python3-fonttools fonts-dejavu-core
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()
