@@ -2,6 +2,10 @@
 // settings, for unattended use. Progress goes to standard error. Exit codes: 0 the file is complete,
 // 1 interrupted by SIGINT or SIGTERM (the side files stay, so the same command continues later),
 // 2 failure (the failure text on standard error) or wrong use.
+//
+// A first SIGINT or SIGTERM asks the client's stop check, which the client asks at least every 100 ms
+// while it waits for the network, so the run ends within moments even while connecting or while the
+// server is silent. A second one ends the process at once.
 #include "cli/ProgressLine.h"
 #include "public/HttpClientImpl.h"
 
@@ -18,10 +22,16 @@
 
 namespace {
 
-// Set by the signal handler, read by the progress callback, which turns it into the Stop answer.
+// Set by the signal handler, read by the client's stop check.
 volatile std::sig_atomic_t GStopRequested = 0;
 
 extern "C" void OnStopSignal(int) {
+    if (GStopRequested != 0) {
+        // The second signal: no waiting for the client. The side files are as a stop leaves them.
+        static const char Text[] = "keltrima-get: 已中断；再次运行同一命令即可继续下载\n";
+        (void)!::write(STDERR_FILENO, Text, sizeof Text - 1);
+        ::_exit(1);
+    }
     GStopRequested = 1;
 }
 
@@ -38,7 +48,7 @@ const char* const HelpText =
     "\n"
     "退出码:\n"
     "  0  文件已完整\n"
-    "  1  被 SIGINT 或 SIGTERM 中断（临时文件保留，可继续下载）\n"
+    "  1  被 SIGINT 或 SIGTERM 中断（临时文件保留，可继续下载）；第二次信号立即结束\n"
     "  2  下载失败（原因写到标准错误）或用法错误\n"
     "\n"
     "选项:\n"
@@ -82,18 +92,18 @@ int main(int argc, char** argv) {
 
     auto Client = std::make_shared<THttpClient>();
     Client->SetResume(true);
+    Client->SetStopCheck([] { return GStopRequested != 0; });
 
     TProgressLine Progress(stderr, ::isatty(STDERR_FILENO) == 1);
     std::vector<std::string> Failures;
     const std::int32_t Result = Client->DownloadFile(
         URL, FileName,
-        [&](const THttpDownloadInfo& Info, bool& Stop) {
+        [&](const THttpDownloadInfo& Info, bool&) {
             if (Info.Status == dsProgress) {
                 Progress.Show(Info, NowMs());
             } else if ((Info.Status == dsFail || Info.Status == dsError) && Info.Message) {
                 Failures.emplace_back(Info.Message);
             }
-            Stop = GStopRequested != 0;
         },
         0, nullptr);
     Progress.Finish();
@@ -101,8 +111,11 @@ int main(int argc, char** argv) {
     if (Result == 0) {
         return 0;
     }
+    // A refusal by the server is named with its status line, so that an administrator sees why.
+    const std::string Refusal = Client->GetLastRefusal();
     for (const std::string& Text : Failures) {
-        std::fprintf(stderr, "keltrima-get: %s\n", Text.c_str());
+        const bool Named = Refusal.empty() || Text.find(Refusal) != std::string::npos;
+        std::fprintf(stderr, "keltrima-get: %s%s\n", Text.c_str(), Named ? "" : (" " + Refusal).c_str());
     }
     if (GStopRequested != 0) {
         std::fputs("keltrima-get: 已中断；再次运行同一命令即可继续下载\n", stderr);

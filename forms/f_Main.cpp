@@ -313,11 +313,16 @@ int Tfrm_Main::RunDownload(const QString& Url) {
     FDownloading = true;
     const int result = RunTransferThread(
         this,
-        [&](const THttpDownloadCallback& Relay) {
-            return GetHttpClient()->DownloadFile(url, file, Relay, 0, nullptr);
+        [&](const THttpDownloadCallback& Relay, const TStopCheck& StopCheck) {
+            // The stop acts at once, also while the transfer waits for the network.
+            const std::shared_ptr<IHttpClient> client = GetHttpClient();
+            client->SetStopCheck(StopCheck);
+            const int outcome = client->DownloadFile(url, file, Relay, 0, nullptr);
+            client->SetStopCheck(nullptr);
+            return outcome;
         },
         [this](const THttpDownloadInfo& Info, bool& Stop) { DownloadProgress(Info, Stop); },
-        [this] { FCancelRequested = true; });
+        [this] { FCancelRequested = true; }, [this] { return FCancelRequested; });
     FDownloading = false;
     return result;
 }

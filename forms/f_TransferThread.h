@@ -9,11 +9,17 @@
 
 class QObject;
 
-// Transfer: runs on the worker thread and gets the callback to hand to the client; its result is returned.
+// Transfer: runs on the worker thread and gets the callback to hand to the client and the stop check to set
+// on it (safe to ask on the worker thread); its result is returned.
 // OnReport: runs on the thread of Context for every report, while the worker waits for it. An exception it
 // raises is raised again on the worker, inside the client's call, as if the callback had run there.
 // OnLoopInterrupted: called once on the calling thread when something ends the local loop (an application
 // quit) before the transfer has ended; events are then served on until the worker has ended and is joined.
-int RunTransferThread(QObject* Context,
-                      const std::function<int(const THttpDownloadCallback& Relay)>& Transfer,
-                      const THttpDownloadCallback& OnReport, const std::function<void()>& OnLoopInterrupted);
+// StopRequested: asked on the calling thread about every 50 ms while the transfer runs (and after
+// OnLoopInterrupted); once it has answered true, the stop check answers true, so the transfer ends within
+// moments even while it waits for a silent server. May be empty.
+int RunTransferThread(
+    QObject* Context,
+    const std::function<int(const THttpDownloadCallback& Relay, const TStopCheck& StopCheck)>& Transfer,
+    const THttpDownloadCallback& OnReport, const std::function<void()>& OnLoopInterrupted,
+    const std::function<bool()>& StopRequested = nullptr);

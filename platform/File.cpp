@@ -4,38 +4,112 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 namespace platform {
 
+namespace {
+
+bool Fail(int Code) {
+    SetLastError(Code);
+    return false;
+}
+
+// Opens Path without following a link at it; Created tells whether this call made the file.
+int OpenNoFollow(const std::string& Path, int Flags, bool& Created) {
+    Created = false;
+    for (int Attempt = 0; Attempt < 3; ++Attempt) {
+        // With O_EXCL a link at Path fails with EEXIST; the second open then refuses it with ELOOP.
+        int Fd = ::open(Path.c_str(), Flags | O_CREAT | O_EXCL, 0666);
+        if (Fd >= 0) {
+            Created = true;
+            return Fd;
+        }
+        if (errno != EEXIST) {
+            return -1;
+        }
+        Fd = ::open(Path.c_str(), Flags);
+        if (Fd >= 0 || errno != ENOENT) {
+            return Fd;
+        }
+        // Removed between the two opens: try again.
+    }
+    return -1;
+}
+
+} // namespace
+
 TFile::~TFile() {
     Close();
 }
 
-TFile::TFile(TFile&& Other) noexcept : FHandle(std::exchange(Other.FHandle, -1)) {}
+TFile::TFile(TFile&& Other) noexcept
+    : FHandle(std::exchange(Other.FHandle, -1)), FCreated(Other.FCreated), FPosition(Other.FPosition),
+      FWriteBackFrom(Other.FWriteBackFrom), FWriteBackStep(Other.FWriteBackStep) {}
 
 TFile& TFile::operator=(TFile&& Other) noexcept {
     if (this != &Other) {
         Close();
         FHandle = std::exchange(Other.FHandle, -1);
+        FCreated = Other.FCreated;
+        FPosition = Other.FPosition;
+        FWriteBackFrom = Other.FWriteBackFrom;
+        FWriteBackStep = Other.FWriteBackStep;
     }
     return *this;
 }
 
 bool TFile::OpenForWrite(const std::string& Path, TCreation Creation) {
     Close();
-    int Flags = O_WRONLY | O_CREAT | O_CLOEXEC;
-    if (Creation == CreateAlways) {
-        Flags |= O_TRUNC;
+    // Not blocking: opening a pipe for writing would otherwise wait for a reader. Not emptied yet either:
+    // only a file found to be ours is.
+    const int Fd = OpenNoFollow(Path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, FCreated);
+    if (Fd < 0) {
+        return Fail(errno);
     }
-    FHandle = ::open(Path.c_str(), Flags, 0666);
+    struct stat St {};
+    if (::fstat(Fd, &St) != 0) {
+        const int Error = errno;
+        ::close(Fd);
+        return Fail(Error);
+    }
+    if (!S_ISREG(St.st_mode) || St.st_nlink > 1) {
+        // Another file's second name, a pipe or a device: not ours to write.
+        ::close(Fd);
+        return Fail(S_ISDIR(St.st_mode) ? EISDIR : St.st_nlink > 1 ? EMLINK : EINVAL);
+    }
+    ::fcntl(Fd, F_SETFL, ::fcntl(Fd, F_GETFL) & ~O_NONBLOCK);
+    if (Creation == CreateAlways && St.st_size > 0 && ::ftruncate(Fd, 0) != 0) {
+        const int Error = errno;
+        ::close(Fd);
+        return Fail(Error);
+    }
+    FHandle = Fd;
+    FPosition = 0;
+    FWriteBackFrom = 0;
+    return true;
+}
+
+bool TFile::TryLock() {
     if (FHandle < 0) {
-        SetLastError(errno);
-        return false;
+        return Fail(EBADF);
+    }
+    while (::flock(FHandle, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR) {
+            return Fail(errno);
+        }
     }
     return true;
+}
+
+bool TFile::IsAt(const std::string& Path) const {
+    struct stat Open {
+    }, Named{};
+    return FHandle >= 0 && ::fstat(FHandle, &Open) == 0 && ::lstat(Path.c_str(), &Named) == 0 &&
+           Open.st_dev == Named.st_dev && Open.st_ino == Named.st_ino;
 }
 
 std::int64_t TFile::Size() const {
@@ -53,7 +127,23 @@ std::int64_t TFile::SeekToEnd() {
         SetLastError(FHandle < 0 ? EBADF : errno);
         return -1;
     }
-    return static_cast<std::int64_t>(Pos);
+    FPosition = FWriteBackFrom = static_cast<std::int64_t>(Pos);
+    return FPosition;
+}
+
+bool TFile::SetEnd(std::int64_t Size) {
+    if (FHandle < 0) {
+        return Fail(EBADF);
+    }
+    if (Size < 0) {
+        return Fail(EINVAL);
+    }
+    if (::ftruncate(FHandle, static_cast<off_t>(Size)) != 0 ||
+        ::lseek(FHandle, static_cast<off_t>(Size), SEEK_SET) < 0) {
+        return Fail(errno);
+    }
+    FPosition = FWriteBackFrom = Size;
+    return true;
 }
 
 bool TFile::Write(const void* Data, std::size_t Count) {
@@ -64,15 +154,31 @@ bool TFile::Write(const void* Data, std::size_t Count) {
             if (FHandle >= 0 && errno == EINTR) {
                 continue;
             }
-            SetLastError(FHandle < 0 ? EBADF : errno);
-            return false;
+            return Fail(FHandle < 0 ? EBADF : errno);
         }
         if (Done == 0) {
-            SetLastError(ENOSPC);
-            return false;
+            return Fail(ENOSPC);
         }
         P += Done;
         Count -= static_cast<std::size_t>(Done);
+        FPosition += Done;
+    }
+    if (FWriteBackStep > 0 && FPosition - FWriteBackFrom >= static_cast<std::int64_t>(FWriteBackStep)) {
+        // Only starts the write-back of these bytes; a failure shows in the final flush.
+        ::sync_file_range(FHandle, FWriteBackFrom, FPosition - FWriteBackFrom, SYNC_FILE_RANGE_WRITE);
+        FWriteBackFrom = FPosition;
+    }
+    return true;
+}
+
+bool TFile::Flush() {
+    if (FHandle < 0) {
+        return Fail(EBADF);
+    }
+    while (::fdatasync(FHandle) != 0) {
+        if (errno != EINTR) {
+            return Fail(errno);
+        }
     }
     return true;
 }
@@ -80,13 +186,11 @@ bool TFile::Write(const void* Data, std::size_t Count) {
 bool TFile::SetWriteTime(TDateTime Time) {
     timespec Times[2];
     if (!DateTimeToUnixTime(Time, Times[1])) {
-        SetLastError(EINVAL);
-        return false;
+        return Fail(EINVAL);
     }
     Times[0] = Times[1];
     if (FHandle < 0 || ::futimens(FHandle, Times) != 0) {
-        SetLastError(FHandle < 0 ? EBADF : errno);
-        return false;
+        return Fail(FHandle < 0 ? EBADF : errno);
     }
     return true;
 }
@@ -95,10 +199,8 @@ bool TFile::Close() {
     if (FHandle < 0) {
         return true;
     }
-    const int Result = ::close(std::exchange(FHandle, -1));
-    if (Result != 0) {
-        SetLastError(errno);
-        return false;
+    if (::close(std::exchange(FHandle, -1)) != 0) {
+        return Fail(errno);
     }
     return true;
 }

@@ -99,6 +99,95 @@ bool RenameFileNoReplace(const std::string& From, const std::string& To) {
     return true;
 }
 
+bool FlushFolder(const std::string& Dir) {
+    const int Fd = ::open(Dir.empty() ? "." : Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd < 0) {
+        return Fail(errno);
+    }
+    int Result = ::fsync(Fd);
+    while (Result != 0 && errno == EINTR) {
+        Result = ::fsync(Fd);
+    }
+    const int Error = errno;
+    ::close(Fd);
+    return Result == 0 ? true : Fail(Error);
+}
+
+bool ReplaceFileContent(const std::string& Path, const std::string& Content) {
+    std::string Temp = Path + ".XXXXXX";
+    // mkostemp creates a new file (O_EXCL): a link planted at the name is never followed.
+    const int Fd = ::mkostemp(Temp.data(), O_CLOEXEC);
+    if (Fd < 0) {
+        return Fail(errno);
+    }
+    std::string::size_type Done = 0;
+    int Error = 0;
+    while (Done < Content.size()) {
+        const ssize_t N = ::write(Fd, Content.data() + Done, Content.size() - Done);
+        if (N < 0 && errno == EINTR) {
+            continue;
+        }
+        if (N <= 0) {
+            Error = N < 0 ? errno : ENOSPC;
+            break;
+        }
+        Done += static_cast<std::string::size_type>(N);
+    }
+    if (Error == 0 && ::fchmod(Fd, 0644) != 0) {
+        Error = errno;
+    }
+    if (Error == 0 && ::fdatasync(Fd) != 0) {
+        Error = errno;
+    }
+    if (::close(Fd) != 0 && Error == 0) {
+        Error = errno;
+    }
+    if (Error == 0 && ::rename(Temp.c_str(), Path.c_str()) != 0) {
+        Error = errno;
+    }
+    if (Error != 0) {
+        ::unlink(Temp.c_str());
+        return Fail(Error);
+    }
+    FlushFolder(ExtractFilePath(Path)); // the new content is in place; a failed folder flush changes nothing
+    return true;
+}
+
+bool ReadRegularFile(const std::string& Path, std::string& Content, std::size_t Limit) {
+    Content.clear();
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (Fd < 0) {
+        return Fail(errno);
+    }
+    struct stat St {};
+    int Error = ::fstat(Fd, &St) != 0                            ? errno
+                : !S_ISREG(St.st_mode)                           ? (S_ISDIR(St.st_mode) ? EISDIR : EINVAL)
+                : static_cast<std::uint64_t>(St.st_size) > Limit ? EFBIG
+                                                                 : 0;
+    char Buffer[8192];
+    while (Error == 0) {
+        const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
+        if (N < 0 && errno == EINTR) {
+            continue;
+        }
+        if (N < 0) {
+            Error = errno;
+        } else if (N == 0) {
+            break;
+        } else if (Content.size() + static_cast<std::size_t>(N) > Limit) {
+            Error = EFBIG; // grew while being read
+        } else {
+            Content.append(Buffer, static_cast<std::size_t>(N));
+        }
+    }
+    ::close(Fd);
+    if (Error != 0) {
+        Content.clear();
+        return Fail(Error);
+    }
+    return true;
+}
+
 std::string ExtractFilePath(const std::string& Path) {
     const std::string::size_type Slash = Path.find_last_of(PathDelim);
     return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);

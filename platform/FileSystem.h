@@ -4,6 +4,7 @@
 
 #include "platform/DateTime.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,15 @@ bool ForceDirectories(const std::string& Dir);
 bool DeleteFile(const std::string& Path);
 // Renames a file; fails with EEXIST when the new name exists already (nothing is replaced).
 bool RenameFileNoReplace(const std::string& From, const std::string& To);
+// Waits until the folder's entries (a rename or a deletion in it) are on the disk.
+bool FlushFolder(const std::string& Dir);
+// Replaces the file's content as a whole: the text goes into a new file beside it, reaches the disk, and
+// takes the name (a link at the name is replaced, not followed); the folder is flushed after. A crash
+// leaves the old content or the new one, never a mixture. The new file has mode 0644.
+bool ReplaceFileContent(const std::string& Path, const std::string& Content);
+// The whole content of a regular file of at most Limit bytes, read without following a link at Path;
+// ELOOP for a link, EINVAL for what is no regular file, EFBIG for a longer file.
+bool ReadRegularFile(const std::string& Path, std::string& Content, std::size_t Limit);
 
 // The folder part of a path, ending with its delimiter ("" when there is none).
 std::string ExtractFilePath(const std::string& Path);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <strings.h>
 #include <utility>
@@ -23,7 +24,8 @@ constexpr long CurlBufferSize = 512 * 1024;
 // The body held between the network and the caller: about two reads of the caller's chunk size.
 constexpr std::size_t RingCapacity = 256 * 1024;
 constexpr long MaxRedirects = 10;
-constexpr int MaxPollMs = 250;
+// The longest single wait: the stop check is asked at least this often while a call waits.
+constexpr int MaxPollMs = 100;
 
 struct TSettings {
     std::string Agent;
@@ -37,6 +39,7 @@ struct TSettings {
     std::uint32_t ReceiveTimeout = 30000;
     std::uint32_t DataSendTimeout = 30000;
     std::uint32_t DataReceiveTimeout = 30000;
+    std::function<bool()> StopCheck;
     // Connection
     std::string HostName;
     std::uint16_t Port = 0;
@@ -76,19 +79,42 @@ public:
     TSettings FSettings;
 };
 
+// The connection cache of one connection handle: libcurl's multi handle, owned by the connection and lent
+// to every request opened on it, so that the requests use one TCP (and TLS) connection in turn. A request
+// keeps the cache alive while it lives, so closing the connection first is harmless.
+class TConnectionCache {
+public:
+    TConnectionCache() : FMulti(curl_multi_init()) {}
+    ~TConnectionCache() {
+        if (FMulti) {
+            curl_multi_cleanup(FMulti);
+        }
+    }
+    TConnectionCache(const TConnectionCache&) = delete;
+    TConnectionCache& operator=(const TConnectionCache&) = delete;
+
+    CURLM* Multi() const { return FMulti; }
+
+private:
+    CURLM* FMulti;
+};
+
 class TConnection {
 public:
     TSettings FSettings;
+    std::shared_ptr<TConnectionCache> FCache = std::make_shared<TConnectionCache>();
 };
 
 class TRequest {
 public:
-    explicit TRequest(TSettings Settings) : FSettings(std::move(Settings)) {}
+    TRequest(TSettings Settings, std::shared_ptr<TConnectionCache> Cache)
+        : FSettings(std::move(Settings)), FCache(std::move(Cache)), FMulti(FCache->Multi()) {}
     ~TRequest() { Release(); }
     TRequest(const TRequest&) = delete;
     TRequest& operator=(const TRequest&) = delete;
 
     TSettings FSettings;
+    std::shared_ptr<TConnectionCache> FCache;
     std::string FVerb;
     std::string FObjectName;
     std::uint32_t FFlags = 0;
@@ -113,6 +139,8 @@ public:
     std::string FStatusText;
     std::vector<std::string> FBlock; // header lines of the current response block, without line ends
     bool FBlockHasLocation = false;
+    // A 401 or 407 block: final unless libcurl answers the challenge with a new request.
+    bool FChallengePending = false;
     std::string FLocation;
     std::vector<std::string> FFinalHeaders;
     std::vector<char> FRing;
@@ -127,9 +155,6 @@ public:
         }
         if (FEasy) {
             curl_easy_cleanup(std::exchange(FEasy, nullptr));
-        }
-        if (FMulti) {
-            curl_multi_cleanup(std::exchange(FMulti, nullptr));
         }
         if (FHeaderList) {
             curl_slist_free_all(std::exchange(FHeaderList, nullptr));
@@ -152,6 +177,7 @@ public:
         FStatusText.clear();
         FBlock.clear();
         FBlockHasLocation = false;
+        FChallengePending = false;
         FLocation.clear();
         FFinalHeaders.clear();
         FRingStart = FRingEnd = 0;
@@ -159,6 +185,8 @@ public:
     }
 
     bool IsSecure() const { return (FFlags & INTERNET_FLAG_SECURE) != 0; }
+    bool IsHead() const { return SameName(FVerb, "HEAD"); }
+    bool StopRequested() const { return FSettings.StopCheck && FSettings.StopCheck(); }
     bool FollowsRedirects() const { return (FFlags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0; }
     std::size_t Buffered() const { return FRingEnd - FRingStart; }
 
@@ -166,10 +194,22 @@ public:
         const bool Interim =
             (FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101) ||
             (FStatusCode >= 300 && FStatusCode < 400 && FBlockHasLocation && FollowsRedirects());
-        if (!Interim) {
-            FFinalHeaders = FBlock;
-            FHeadersDone = true;
+        if (Interim) {
+            return;
         }
+        if (FStatusCode == 401 || FStatusCode == 407) {
+            // libcurl may answer the challenge with credentials in a new request; the block is final
+            // only when a body byte or the end of the transfer follows it instead.
+            FChallengePending = true;
+            return;
+        }
+        EndHeaders();
+    }
+
+    void EndHeaders() {
+        FFinalHeaders = FBlock;
+        FHeadersDone = true;
+        FChallengePending = false;
     }
 
     // A redirect that leaves TLS for plain HTTP is not followed.
@@ -198,6 +238,7 @@ public:
             return Bytes;
         }
         if (Line.compare(0, 5, "HTTP/") == 0) {
+            R.FChallengePending = false;
             R.FBlock.clear();
             R.FBlockHasLocation = false;
             R.FLocation.clear();
@@ -244,8 +285,7 @@ public:
         R.FLastActivity = TClock::now();
         if (!R.FHeadersDone) {
             // The first body byte ends the headers.
-            R.FFinalHeaders = R.FBlock;
-            R.FHeadersDone = true;
+            R.EndHeaders();
         }
         if (Bytes == 0) {
             return 0;
@@ -268,21 +308,28 @@ public:
         return Bytes;
     }
 
-    // Runs the transfer a step: lets libcurl work and collects the end of the transfer.
+    // Runs the transfers of the connection a step: lets libcurl work and hands each request that ended
+    // its end (the messages of the other requests on the connection included).
     void Perform() {
         int Running = 0;
         curl_multi_perform(FMulti, &Running);
         int Left = 0;
         while (CURLMsg* Msg = curl_multi_info_read(FMulti, &Left)) {
-            if (Msg->msg == CURLMSG_DONE && Msg->easy_handle == FEasy) {
-                FDone = true;
-                FResult = Msg->data.result;
-                if (!FHeadersDone && FResult == CURLE_OK) {
-                    // No body (HEAD, 204, 304): the end of the transfer ends the headers.
-                    FFinalHeaders = FBlock;
-                    FHeadersDone = true;
-                }
+            char* Owner = nullptr;
+            if (Msg->msg == CURLMSG_DONE &&
+                curl_easy_getinfo(Msg->easy_handle, CURLINFO_PRIVATE, &Owner) == CURLE_OK && Owner) {
+                reinterpret_cast<TRequest*>(Owner)->TransferEnded(Msg->data.result);
             }
+        }
+    }
+
+    void TransferEnded(CURLcode Result) {
+        FDone = true;
+        FResult = Result;
+        if (!FHeadersDone && FResult == CURLE_OK) {
+            // No body (HEAD, 204, 304, a challenge left unanswered): the end of the transfer ends the
+            // headers.
+            EndHeaders();
         }
     }
 
@@ -387,9 +434,6 @@ void SetOpt(CURL* Easy, CURLoption Option, T Value) {
 } // namespace
 
 bool TRequest::Configure(const void* Body, std::size_t Length) {
-    if (!FMulti) {
-        FMulti = curl_multi_init();
-    }
     if (!FEasy) {
         FEasy = curl_easy_init();
     } else {
@@ -414,6 +458,7 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
     SetOpt(E, CURLOPT_PATH_AS_IS, 1L);
     SetOpt(E, CURLOPT_NOSIGNAL, 1L);
     SetOpt(E, CURLOPT_ERRORBUFFER, FErrorBuffer);
+    SetOpt(E, CURLOPT_PRIVATE, reinterpret_cast<char*>(this));
     SetOpt(E, CURLOPT_BUFFERSIZE, CurlBufferSize);
     SetOpt(E, CURLOPT_PROTOCOLS_STR, "http,https");
     SetOpt(E, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -444,6 +489,9 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
         SetOpt(E, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         break;
     }
+    // Credentials answer a challenge (401, 407) only: nothing is sent to a server that did not ask.
+    SetOpt(E, CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_ANY));
+    SetOpt(E, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_ANY));
     if (!S.UserName.empty()) {
         SetOpt(E, CURLOPT_USERNAME, S.UserName.c_str());
     }
@@ -456,7 +504,7 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
         SetOpt(E, CURLOPT_REDIR_PROTOCOLS_STR, IsSecure() ? "https" : "http,https");
     }
 
-    const bool IsHead = SameName(FVerb, "HEAD");
+    const bool IsHead = this->IsHead();
     if (Body && Length > 0) {
         FBody.assign(static_cast<const char*>(Body), Length);
     } else {
@@ -547,6 +595,10 @@ bool InternetSetOption(TSession& Session, std::uint32_t Option, std::uint32_t Va
     }
 }
 
+void InternetSetStopCheck(TSession& Session, std::function<bool()> StopCheck) {
+    Session.FSettings.StopCheck = std::move(StopCheck);
+}
+
 bool InternetSetOption(TSession& Session, std::uint32_t Option, const std::string& Value) {
     TSettings& S = Session.FSettings;
     switch (Option) {
@@ -586,7 +638,7 @@ HConnection InternetConnect(TSession& Session, const std::string& HostName, std:
 HRequest HttpOpenRequest(TConnection& Connection, const std::string& Verb, const std::string& ObjectName,
                          const std::string& Version, std::uint32_t Flags) {
     (void)Version; // always HTTP/1.1
-    HRequest Request(new TRequest(Connection.FSettings));
+    HRequest Request(new TRequest(Connection.FSettings, Connection.FCache));
     Request->FVerb = Verb.empty() ? std::string("GET") : Verb;
     Request->FObjectName = ObjectName;
     Request->FFlags = Flags;
@@ -637,8 +689,14 @@ bool HttpSendRequest(TRequest& Request, const void* Body, std::size_t Length) {
     R.FLastActivity = TClock::now();
     for (;;) {
         R.Perform();
-        if (R.FHeadersDone || R.FDone) {
+        // A HEAD waits for the end of its transfer too, so that its connection goes back to the cache
+        // ready for the next request.
+        if ((R.FHeadersDone && (R.FDone || !R.IsHead())) || R.FDone) {
             break;
+        }
+        if (R.StopRequested()) {
+            R.ResetExchange();
+            return Fail(ERROR_INTERNET_OPERATION_CANCELLED);
         }
         const TClock::time_point Deadline = R.FLastActivity + Idle;
         if (TClock::now() >= Deadline) {
@@ -803,8 +861,9 @@ bool InternetReadFile(TRequest& Request, void* Buffer, std::size_t ToRead, std::
         if (R.Buffered() != Before || R.FDone || R.FPaused) {
             continue;
         }
-        if (TClock::now() >= Deadline) {
-            R.FStickyError = ERROR_INTERNET_TIMEOUT;
+        const bool Stop = R.StopRequested();
+        if (Stop || TClock::now() >= Deadline) {
+            R.FStickyError = Stop ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_TIMEOUT;
             if (Read == 0) {
                 return Fail(R.FStickyError);
             }

@@ -6,16 +6,21 @@
 // The body is never held whole: the transfer pauses while the caller is behind, so a request holds at
 // most about two reads of data. Time-outs are our own millisecond deadlines, counted while the caller
 // waits inside a send or a read. HTTPS always verifies the server's certificate and host name, and a
-// redirect from HTTPS to HTTP is refused. Failures leave the Internet error code (12002, 12007, 12029,
-// ...) as the thread's last error (platform/LastError.h). Handles are closed by their destructors; close
-// requests before connections before sessions (each holds a copy of its parent's settings, so an
-// out-of-order close is harmless).
+// redirect from HTTPS to HTTP is refused. Credentials (of the server or the proxy) are sent only in answer
+// to a challenge (401, 407). Failures leave the Internet error code (12002, 12007, 12029, ...) as the
+// thread's last error (platform/LastError.h). Handles are closed by their destructors; close requests
+// before connections before sessions (each holds a copy of its parent's settings and a request shares its
+// connection's cache, so an out-of-order close is harmless).
+//
+// Threads: a session and everything opened on it belong to one thread at a time; the stop check is the
+// one piece meant to be answered from state another thread sets (an atomic flag).
 #pragma once
 
 #include "platform/DateTime.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -95,8 +100,15 @@ HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const 
 // Number options (time-outs) and text options (user name, password, CA file). False for an unknown one.
 bool InternetSetOption(TSession& Session, std::uint32_t Option, std::uint32_t Value);
 bool InternetSetOption(TSession& Session, std::uint32_t Option, const std::string& Value);
+// Our own: a check asked on the calling thread at least every 100 ms while a send or a read waits for the
+// network (connecting, a silent server, a slow line). When it answers true the call ends with
+// ERROR_INTERNET_OPERATION_CANCELLED (a read hands out the bytes it has first). Connections and requests
+// opened later take it with the other settings; an empty one (the default) never stops.
+void InternetSetStopCheck(TSession& Session, std::function<bool()> StopCheck);
 // A connection to host and port; nothing is sent until a request is. Null for an empty host or a
-// service other than HTTP.
+// service other than HTTP. The connection holds the cache of open network connections that its requests
+// share: a request closed after its exchange leaves its connection open for the next request to the same
+// server, so a HEAD and the GET after it use one TCP (and TLS) connection when the server keeps it.
 HConnection InternetConnect(TSession& Session, const std::string& HostName, std::uint16_t Port,
                             const std::string& UserName, const std::string& Password, std::uint32_t Service);
 // A request; the object path is sent as given, bytes below 0x21 and above 0x7E percent-encoded.

@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 
+#include "platform/FileSystem.h"
 #include "platform/LastError.h"
 
 #include <cerrno>
@@ -13,6 +14,9 @@
 namespace platform {
 
 namespace {
+
+// A profile is a small text; a longer file is not read.
+constexpr std::size_t ProfileSizeLimit = 1024 * 1024;
 
 bool IsBlank(char C) {
     return C == ' ' || C == '\t' || C == '\r' || C == '\n' || C == '\v' || C == '\f';
@@ -58,33 +62,6 @@ std::string CutUtf8(const std::string& S, std::size_t Max) {
         --End;
     }
     return S.substr(0, End);
-}
-
-bool ReadWholeFile(const std::string& FileName, std::string& Text) {
-    const int Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (Fd < 0) {
-        SetLastError(errno);
-        return false;
-    }
-    char Buffer[8192];
-    bool Ok = true;
-    for (;;) {
-        const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
-        if (N < 0 && errno == EINTR) {
-            continue;
-        }
-        if (N < 0) {
-            SetLastError(errno);
-            Ok = false;
-            break;
-        }
-        if (N == 0) {
-            break;
-        }
-        Text.append(Buffer, static_cast<std::size_t>(N));
-    }
-    ::close(Fd);
-    return Ok;
 }
 
 } // namespace
@@ -198,7 +175,7 @@ std::string GetPrivateProfileString(const std::string& Section, const std::strin
                                     std::size_t BufferChars) {
     const std::size_t Max = BufferChars == 0 ? 0 : BufferChars - 1;
     std::string Text;
-    if (!ReadWholeFile(FileName, Text)) {
+    if (!ReadRegularFile(FileName, Text, ProfileSizeLimit)) {
         return CutUtf8(Default, Max);
     }
     TIniDocument Doc;
@@ -210,48 +187,13 @@ std::string GetPrivateProfileString(const std::string& Section, const std::strin
 bool WritePrivateProfileString(const std::string& Section, const std::string& Key, const std::string& Value,
                                const std::string& FileName) {
     std::string Text;
-    if (!ReadWholeFile(FileName, Text) && GetLastError() != ENOENT) {
+    if (!ReadRegularFile(FileName, Text, ProfileSizeLimit) && GetLastError() != ENOENT) {
         return false;
     }
     TIniDocument Doc;
     Doc.Parse(Text);
     Doc.Write(Section, Key, Value);
-    const std::string Out = Doc.Serialize();
-
-    std::string Temp = FileName + ".XXXXXX";
-    const int Fd = ::mkstemp(Temp.data());
-    if (Fd < 0) {
-        SetLastError(errno);
-        return false;
-    }
-    std::string::size_type Done = 0;
-    int Error = 0;
-    while (Done < Out.size()) {
-        const ssize_t N = ::write(Fd, Out.data() + Done, Out.size() - Done);
-        if (N < 0 && errno == EINTR) {
-            continue;
-        }
-        if (N <= 0) {
-            Error = N < 0 ? errno : ENOSPC;
-            break;
-        }
-        Done += static_cast<std::string::size_type>(N);
-    }
-    if (::fchmod(Fd, 0644) != 0 && Error == 0) {
-        Error = errno;
-    }
-    if (::close(Fd) != 0 && Error == 0) {
-        Error = errno;
-    }
-    if (Error == 0 && ::rename(Temp.c_str(), FileName.c_str()) != 0) {
-        Error = errno;
-    }
-    if (Error != 0) {
-        ::unlink(Temp.c_str());
-        SetLastError(Error);
-        return false;
-    }
-    return true;
+    return ReplaceFileContent(FileName, Doc.Serialize());
 }
 
 } // namespace platform

@@ -33,13 +33,15 @@ private:
     std::vector<TLine> FLines;
 };
 
-// The value of Key in Section of the file, Default when the file, the section or the key is missing; cut
+// The value of Key in Section of the file, Default when the file, the section or the key is missing (a
+// symbolic link, anything but a regular file, or a file above 1 MiB counts as missing); cut
 // to BufferChars - 1 bytes (on a character boundary) as the fixed buffer of a caller would cut it.
 std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                     const std::string& Default, const std::string& FileName,
                                     std::size_t BufferChars = 256);
 // Sets Key in Section of the file, creating the file when missing. The file is replaced as a whole
-// (written beside it and renamed), so a failure never leaves half a file. False with errno on failure.
+// (platform::ReplaceFileContent), so neither a failure nor a crash leaves half a file. False with errno on
+// failure.
 bool WritePrivateProfileString(const std::string& Section, const std::string& Key, const std::string& Value,
                                const std::string& FileName);
 

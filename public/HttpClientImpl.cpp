@@ -306,6 +306,7 @@ std::shared_ptr<IHttpClient> THttpClient::Clone() {
     Copy->FRetryCount = FRetryCount;
     Copy->FResume = FResume;
     Copy->FOnBeforeDownload = FOnBeforeDownload;
+    Copy->FStopCheck = FStopCheck;
     Copy->FLastError = FLastError;
     return Copy;
 }
@@ -426,6 +427,7 @@ bool THttpClient::_CreateInternetConnect(std::string& URL, inet::HSession& Sessi
             ErrorText = "打开一个Internet连接失败:" + SystemErrorText();
             return false;
         }
+        inet::InternetSetStopCheck(*Session, FStopCheck);
         if (FTimeOut != 0) {
             const std::uint32_t T = static_cast<std::uint32_t>(FTimeOut);
             inet::InternetSetOption(*Session, inet::INTERNET_OPTION_SEND_TIMEOUT, T);
@@ -472,6 +474,9 @@ bool THttpClient::_SendRequest(inet::TRequest* Request, std::int32_t Attempts, I
         // No retry that ignores an unknown certificate authority: an untrusted server stays refused.
         if (!inet::HttpSendRequest(*Request, BodyBytes.empty() ? nullptr : BodyBytes.data(),
                                    BodyBytes.size())) {
+            if (platform::GetLastError() == platform::ERROR_INTERNET_OPERATION_CANCELLED) {
+                break; // stopped: no further attempt, and no failure text
+            }
             FLastError = "[" + std::to_string(platform::GetLastError()) + "]" + SystemErrorText();
             --Attempts;
             continue;
@@ -493,6 +498,7 @@ bool THttpClient::_SendRequest(inet::TRequest* Request, std::int32_t Attempts, I
         } else {
             FLastError.clear();
         }
+        FLastRefusal = "[" + std::to_string(Status) + "]" + StatusText;
         --Attempts;
     }
     return Result;

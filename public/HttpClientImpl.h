@@ -80,6 +80,11 @@ public:
     void SetRetryCount(std::int32_t Value) override { FRetryCount = Value; }
     void SetResume(bool Value) override { FResume = Value; }
     void SetOnBeforeDownload(TBeforeDownloadEvent Value) override { FOnBeforeDownload = std::move(Value); }
+    TStopCheck GetStopCheck() override { return FStopCheck; }
+    void SetStopCheck(TStopCheck Value) override { FStopCheck = std::move(Value); }
+    // The status line of the last answer that _SendRequest refused, as "[404]Not Found"; empty when the
+    // last DownloadFile call met no refusal.
+    std::string GetLastRefusal() const { return FLastRefusal; }
 
     std::shared_ptr<IHttpClient> Clone() override;
     void Reset() override;
@@ -148,5 +153,7 @@ private:
     std::int32_t FRetryCount = 1;
     bool FResume = false;
     TBeforeDownloadEvent FOnBeforeDownload;
+    TStopCheck FStopCheck;
     std::string FLastError;
+    std::string FLastRefusal;
 };

@@ -119,6 +119,13 @@ class IHttpClient;
 // Called with each progress report; the callee sets Stop to ask the transfer to end.
 using THttpDownloadCallback = std::function<void(const THttpDownloadInfo& Info, bool& Stop)>;
 
+// Asked by every request of the client (DownloadFile included) on the thread of the call, at least every
+// 100 ms while it waits for the network and once per chunk of a download's body; true stops the call at
+// once. It is meant to read a flag that another thread or a signal handler sets (an atomic), and must be
+// cheap. A download stopped so ends with 1 and keeps its side files for the next call; the other requests
+// fail with 12017 (ERROR_INTERNET_OPERATION_CANCELLED).
+using TStopCheck = std::function<bool()>;
+
 // Called by DownloadFile in resume mode once the server's size and date are known. The values the
 // handler leaves govern the rest of the transfer.
 using TBeforeDownloadEvent =
@@ -189,6 +196,9 @@ public:
     virtual bool Request(const std::string& Verb, const std::string& URL, IHttpHeaders* Headers,
                          IHttpResponseHeaders* ResponseHeaders, const std::string& RequestText,
                          std::string& Response) = 0;
+    // 43, 44: our own setting after the original operations: the stop check (none by default).
+    virtual TStopCheck GetStopCheck() = 0;
+    virtual void SetStopCheck(TStopCheck Value) = 0;
 };
 
 // The one shared client, created on the first call; every call returns the same object.

@@ -20,6 +20,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <strings.h>
 #include <system_error>
 
 namespace inet = platform::inet;
@@ -30,6 +31,9 @@ const char* const StateSection = "server";
 const char* const StateContentLen = "ContentLen";
 const char* const StateLastModified = "LastModified";
 const char* const StateETag = "ETag";
+
+// The temporary file's data starts its way to the disk every 8 MiB, so the flush at the end is short.
+constexpr std::size_t WriteBackStep = 8 * 1024 * 1024;
 
 // A failure text with the system's message appended, or the "!" variant when the last error code is 0.
 std::string TextWithSystemError(const char* Text) {
@@ -62,8 +66,10 @@ bool IsStrongETag(const std::string& ETag) {
     return ETag.size() >= 2 && ETag.front() == '"' && ETag.back() == '"';
 }
 
-// The first and the complete length of "bytes FIRST-LAST/COMPLETE" (COMPLETE may be "*": -1).
-bool ParseContentRange(const std::string& Text, std::uint64_t& First, std::int64_t& Complete) {
+// The first and last byte and the complete length of "bytes FIRST-LAST/COMPLETE" (COMPLETE may be "*":
+// -1).
+bool ParseContentRange(const std::string& Text, std::uint64_t& First, std::uint64_t& Last,
+                       std::int64_t& Complete) {
     unsigned long long F = 0, L = 0;
     int Used = 0;
     if (std::sscanf(Text.c_str(), " bytes %llu-%llu/%n", &F, &L, &Used) != 2 || Used == 0 || L < F) {
@@ -83,49 +89,40 @@ bool ParseContentRange(const std::string& Text, std::uint64_t& First, std::int64
         Complete = static_cast<std::int64_t>(C);
     }
     First = F;
+    Last = L;
     return true;
 }
 
-// The state file: the server's length, date and entity tag the temporary file belongs to. It is written
-// whole into a new file beside it and renamed over the old one, so a crash leaves the old state or the
-// new one, never a mixture.
+// The state file: the server's length, date and entity tag the temporary file belongs to. It is replaced
+// as a whole (platform::ReplaceFileContent), so a crash leaves the old state or the new one, never a
+// mixture. A failed write of the state is not reported: the old state stays as it was.
 void WriteStateFile(const std::string& StateName, std::uint64_t ContentLength, TDateTime LastModified,
                     const std::string& ETag) {
-    const std::string NewName = StateName + ".new";
-    if (IsFilePresent(NewName)) {
-        platform::DeleteFile(NewName);
+    platform::TIniDocument Doc;
+    Doc.Write(StateSection, StateContentLen, std::to_string(ContentLength));
+    Doc.Write(StateSection, StateLastModified, platform::FormatDateTimeIso(LastModified));
+    if (!ETag.empty()) {
+        Doc.Write(StateSection, StateETag, ETag);
     }
-    bool Written = platform::WritePrivateProfileString(StateSection, StateContentLen,
-                                                       std::to_string(ContentLength), NewName) &&
-                   platform::WritePrivateProfileString(StateSection, StateLastModified,
-                                                       platform::FormatDateTimeIso(LastModified), NewName);
-    if (Written && !ETag.empty()) {
-        Written = platform::WritePrivateProfileString(StateSection, StateETag, ETag, NewName);
-    }
-    std::error_code Error;
-    if (Written) {
-        std::filesystem::rename(NewName, StateName, Error);
-    }
-    if (!Written || Error) {
-        // The old state stays as it was; a failed write of the state is not reported.
-        platform::DeleteFile(NewName);
-    }
+    platform::ReplaceFileContent(StateName, Doc.Serialize());
 }
 
 // Whether the state file names the length, date and entity tag the server announces now. The texts are
-// compared exactly; a date of 0 is not compared, nor an entity tag that one side lacks.
+// compared exactly; a date of 0 is not compared, nor an entity tag that one side lacks. A state file that
+// is a link or no regular file is no state.
 bool StateMatches(const std::string& StateName, std::uint64_t ContentLength, TDateTime LastModified,
                   const std::string& ETag) {
-    if (!IsFilePresent(StateName)) {
+    std::string Text;
+    if (!platform::ReadRegularFile(StateName, Text, 64 * 1024)) {
         return false;
     }
-    if (platform::GetPrivateProfileString(StateSection, StateContentLen, "0", StateName) !=
-        std::to_string(ContentLength)) {
+    platform::TIniDocument Doc;
+    Doc.Parse(Text);
+    if (Doc.Read(StateSection, StateContentLen).value_or("0") != std::to_string(ContentLength)) {
         return false;
     }
     if (LastModified != 0 &&
-        platform::GetPrivateProfileString(StateSection, StateLastModified, "", StateName) !=
-            platform::FormatDateTimeIso(LastModified)) {
+        Doc.Read(StateSection, StateLastModified).value_or("") != platform::FormatDateTimeIso(LastModified)) {
         return false;
     }
     // The profile reader drops a pair of quotes around a value, and an entity tag comes in quotes.
@@ -134,8 +131,37 @@ bool StateMatches(const std::string& StateName, std::uint64_t ContentLength, TDa
         (Expected.front() == '"' || Expected.front() == '\'')) {
         Expected = Expected.substr(1, Expected.size() - 2);
     }
-    const std::string StoredETag = platform::GetPrivateProfileString(StateSection, StateETag, "", StateName);
+    const std::string StoredETag = Doc.Read(StateSection, StateETag).value_or("");
     return ETag.empty() || StoredETag.empty() || StoredETag == Expected;
+}
+
+// A media type of text/html (parameters such as a charset aside, letter case ignored).
+bool IsHtmlContentType(const std::string& ContentType) {
+    std::string Type = ContentType.substr(0, ContentType.find(';'));
+    while (!Type.empty() && (Type.back() == ' ' || Type.back() == '\t')) {
+        Type.pop_back();
+    }
+    while (!Type.empty() && (Type.front() == ' ' || Type.front() == '\t')) {
+        Type.erase(0, 1);
+    }
+    return strcasecmp(Type.c_str(), "text/html") == 0;
+}
+
+// A target that is itself a web page may be one.
+bool IsHtmlFileName(const std::string& FileName) {
+    const std::string Name = platform::ExtractFileName(FileName);
+    const std::string::size_type Dot = Name.find_last_of('.');
+    const std::string Ext = Dot == std::string::npos ? std::string() : Name.substr(Dot);
+    return strcasecmp(Ext.c_str(), ".html") == 0 || strcasecmp(Ext.c_str(), ".htm") == 0;
+}
+
+bool AnswersHtml(platform::inet::TRequest& Request) {
+    std::string Type;
+    return inet::HttpQueryInfo(Request, inet::HTTP_QUERY_CONTENT_TYPE, Type) && IsHtmlContentType(Type);
+}
+
+bool Cancelled() {
+    return platform::GetLastError() == platform::ERROR_INTERNET_OPERATION_CANCELLED;
 }
 
 std::uint32_t Clamp32(std::uint64_t Value) {
@@ -197,6 +223,7 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
     Report.Tag = TagArg;
     Report.Result = -1;
     std::int32_t& Result = Report.Result;
+    FLastRefusal.clear();
 
     if (FileNameArg.empty()) {
         ReportProgress(Report, dsFail, "下载保存路径为空！", 0, 0, 0, 0);
@@ -208,6 +235,8 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
     std::string TempName;
     std::string StateName;
     std::uint64_t ContentLength = 0;
+    // The entity's length as the HEAD announced it (0: no length, or not asked).
+    std::uint64_t HeadLength = 0;
     std::uint64_t StartPos = 0;
     std::uint64_t Received = 0;
     bool IsResume = false;
@@ -218,37 +247,41 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
     // The target was found complete: a temporary file left beside it belongs to another transfer and
     // must not replace it.
     bool TargetFoundComplete = false;
+    // The temporary file was opened for this transfer's data (not only held for the lock).
+    bool Transferring = false;
 
     // Requests before connections before sessions: destroyed in the reverse order of declaration.
     inet::HSession Session;
     inet::HConnection Connection;
     inet::HRequest Request;
+    // The temporary file, open and locked from before the resume decision to the end of the call.
     platform::TFile File;
     std::unique_ptr<char[]> Buffer;
 
     auto Fail = [&](const std::string& Text) { ReportProgress(Report, dsFail, Text, 0, 0, 0, 0); };
+    auto StopRequested = [&] { return FStopCheck && FStopCheck(); };
 
-    // A response that starts the temporary file from byte 0 in resume mode: its own length and date
-    // govern the rest, and the state file follows them when they differ from what it holds.
-    auto TakeWholeResponse = [&]() -> bool {
-        const std::uint64_t OldLength = ContentLength;
-        const TDateTime OldDate = LastModified;
-        const std::string OldETag = ETag;
-        QueryContentInfo(*Request, ContentLength, LastModified);
-        std::string NewETag;
-        ETag = inet::HttpQueryHeader(*Request, "ETag", NewETag) ? NewETag : std::string();
-        StartPos = 0;
-        IsResume = false;
-        if (FResume) {
-            if (ContentLength > static_cast<std::uint64_t>(std::max<std::int64_t>(FMaxFileSize, 0))) {
-                Fail("超过下载文件大小限制！");
+    // Opens the temporary file without following a link and takes its lock: one download per target at a
+    // time. The name must still name the locked file (another run may have renamed it to the target).
+    auto LockTempFile = [&]() -> bool {
+        for (int Attempt = 0; Attempt < 3; ++Attempt) {
+            if (!File.OpenForWrite(TempName, platform::TFile::OpenAlways)) {
+                Fail(TextWithSystemError("创建下载文件失败"));
                 return false;
             }
-            if (ContentLength != OldLength || LastModified != OldDate || ETag != OldETag) {
-                WriteStateFile(StateName, ContentLength, LastModified, ETag);
+            if (!File.TryLock()) {
+                const bool InUse = platform::GetLastError() == EWOULDBLOCK;
+                File.Close();
+                Fail(InUse ? "该文件正在被另一个下载任务使用！" : TextWithSystemError("创建下载文件失败"));
+                return false;
             }
+            if (File.IsAt(TempName)) {
+                return true;
+            }
+            File.Close();
         }
-        return true;
+        Fail("该文件正在被另一个下载任务使用！");
+        return false;
     };
 
     // The call proper; every return after the begin report goes on to the finish sequence.
@@ -275,15 +308,31 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
         if (StopAtBegin) {
             return;
         }
+        if (!LockTempFile()) {
+            return;
+        }
+        const bool TempWasThere = !File.Created();
         const std::uint32_t Flags = IsHttps ? HttpsRequestFlags : HttpRequestFlags;
 
         if (FResume) {
             Request = inet::HttpOpenRequest(*Connection, "HEAD", ObjectName, "HTTP/1.1", Flags);
             if (!Request || !_SendRequest(Request.get(), Attempts, nullptr)) {
+                if (Cancelled()) {
+                    Result = 1;
+                    return;
+                }
+                if (!FLastRefusal.empty()) {
+                    platform::SetLastError(0); // the server answered, and refused: no system text
+                }
                 Fail(TextWithSystemError("获取下载包信息失败"));
                 return;
             }
+            if (AnswersHtml(*Request) && !IsHtmlFileName(FileName)) {
+                Fail("服务器返回的不是安装包，请检查网络是否需要登录！");
+                return;
+            }
             QueryContentInfo(*Request, ContentLength, LastModified);
+            HeadLength = ContentLength;
             std::string Value;
             if (inet::HttpQueryHeader(*Request, "ETag", Value)) {
                 ETag = Value;
@@ -313,29 +362,28 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
                 StartPos = HookStart;
                 if (HookLength != PassedLength) {
                     ContentLength = HookLength; // only a value the hook changed replaces the 64-bit one
+                    HeadLength = ContentLength;
                 }
             }
-            if (!Handled && ContentLength > 0 && IsFilePresent(TempName)) {
+            const std::uint64_t TempSize = static_cast<std::uint64_t>(std::max<std::int64_t>(File.Size(), 0));
+            if (!Handled && ContentLength > 0 && TempWasThere) {
                 // The resume decision: continue the temporary file only while the server still
                 // announces what the state file recorded for it.
                 IsResume = false;
                 if (StateMatches(StateName, ContentLength, LastModified, ETag)) {
-                    StartPos = static_cast<std::uint64_t>(GetFileSize64(TempName));
+                    StartPos = TempSize;
                     if (StartPos == ContentLength) {
                         Result = 0; // already complete: it becomes the target, no transfer
                         return;
                     }
                     IsResume = StartPos < ContentLength;
                 }
-                if (!IsResume) {
-                    StartPos = 0;
-                }
             }
-            if (FResume) {
-                WriteStateFile(StateName, ContentLength, LastModified, ETag);
+            if (IsResume && StartPos > TempSize) {
+                IsResume = false; // the hook named more than the temporary file holds
             }
-            if (!IsResume && IsFilePresent(TempName)) {
-                platform::DeleteFile(TempName);
+            if (!IsResume) {
+                StartPos = 0;
             }
         } else {
             StartPos = 0;
@@ -363,45 +411,75 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
             return;
         }
         if (!_SendRequest(Request.get(), Attempts, nullptr)) {
+            if (Cancelled()) {
+                Result = 1;
+                return;
+            }
             if (FLastError.empty()) {
                 FLastError = TextWithSystemError("发送下载请求失败");
             }
             Fail(FLastError);
             return;
         }
-
-        if (IsResume) {
-            std::uint64_t Status = 0;
-            inet::HttpQueryInfoNumber(*Request, inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER,
-                                      Status);
-            if (Status == 206) {
-                // The part must begin where the temporary file ends and belong to the same file.
-                std::string Range;
-                std::uint64_t First = 0;
-                std::int64_t Complete = -1;
-                if (!inet::HttpQueryHeader(*Request, "Content-Range", Range) ||
-                    !ParseContentRange(Range, First, Complete) || First != StartPos ||
-                    (Complete >= 0 && static_cast<std::uint64_t>(Complete) != ContentLength)) {
-                    Fail("服务器返回的数据范围与请求不符！");
-                    return;
-                }
-            } else {
-                // A 200: the server ignored the range or the file changed; the body is the whole file,
-                // so the temporary file starts over below.
-                IsResume = false;
-                StartPos = 0;
-            }
+        if (AnswersHtml(*Request) && !IsHtmlFileName(FileName)) {
+            Fail("服务器返回的不是安装包，请检查网络是否需要登录！");
+            return;
         }
 
-        if (IsResume) {
-            if (!File.OpenForWrite(TempName, platform::TFile::OpenAlways) || File.SeekToEnd() < 0) {
-                Fail(TextWithSystemError("创建下载文件失败"));
+        // What the GET says about the entity: its length (of a 206: the complete length of its
+        // Content-Range), its date and its entity tag.
+        std::uint64_t Status = 0;
+        inet::HttpQueryInfoNumber(*Request, inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER,
+                                  Status);
+        std::uint64_t GetLength = 0;
+        TDateTime GetDate = 0;
+        QueryContentInfo(*Request, GetLength, GetDate);
+        std::string GetETag;
+        inet::HttpQueryHeader(*Request, "ETag", GetETag);
+        const std::uint64_t Asked = IsResume ? StartPos : 0;
+        if (Status == 206) {
+            // The part must begin where the temporary file ends, run to the end of the entity and belong
+            // to the same file; a 206 to a request without a range must hold the whole entity.
+            std::string Range;
+            std::uint64_t First = 0, Last = 0;
+            std::int64_t Complete = -1;
+            const std::uint64_t Known = IsResume || HeadLength > 0 ? ContentLength : 0;
+            if (!inet::HttpQueryHeader(*Request, "Content-Range", Range) ||
+                !ParseContentRange(Range, First, Last, Complete) || First != Asked ||
+                (Complete < 0 && (Known == 0 || Last + 1 != Known)) ||
+                (Complete >= 0 && (Last + 1 != static_cast<std::uint64_t>(Complete) ||
+                                   (Known > 0 && static_cast<std::uint64_t>(Complete) != Known)))) {
+                Fail("服务器返回的数据范围与请求不符！");
                 return;
             }
-        } else {
-            if (!FResume) {
-                QueryContentInfo(*Request, ContentLength, LastModified);
-            } else if (!TakeWholeResponse()) {
+            if (GetLength > 0 && GetLength != Last - First + 1) {
+                Fail("下载文件与服务器上记录的大小不一致，请重试!");
+                return;
+            }
+            GetLength = Last + 1;
+        } else if (IsResume) {
+            // A 200: the server ignored the range or the file changed; the body is the whole file, so the
+            // temporary file starts over below.
+            IsResume = false;
+            StartPos = 0;
+        }
+
+        if (!IsResume) {
+            // The whole entity comes. When the GET names the same version as the HEAD (the same date and
+            // entity tag), both lengths must agree; a new version brings its own length, date and tag.
+            const bool SameVersion = !FResume || (GetDate == LastModified && GetETag == ETag);
+            if (SameVersion && HeadLength > 0 && GetLength > 0 && GetLength != HeadLength) {
+                Fail("下载文件与服务器上记录的大小不一致，请重试!");
+                return;
+            }
+            if (!SameVersion || HeadLength == 0) {
+                ContentLength = GetLength;
+            }
+            LastModified = GetDate;
+            ETag = GetETag;
+            if (FResume &&
+                ContentLength > static_cast<std::uint64_t>(std::max<std::int64_t>(FMaxFileSize, 0))) {
+                Fail("超过下载文件大小限制！");
                 return;
             }
             if (IsFilePresent(FileName) && ContentLength > 0 &&
@@ -411,10 +489,18 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
                 TargetFoundComplete = true;
                 return;
             }
-            if (!File.OpenForWrite(TempName, platform::TFile::CreateAlways)) {
-                Fail(TextWithSystemError("创建下载文件失败"));
-                return;
-            }
+        }
+
+        // The temporary file holds exactly what precedes the first byte of the body (nothing when it
+        // starts over) before the state file names the entity it belongs to.
+        if (!File.SetEnd(static_cast<std::int64_t>(StartPos))) {
+            Fail(TextWithSystemError("创建下载文件失败"));
+            return;
+        }
+        Transferring = true;
+        File.SetWriteBackStep(WriteBackStep);
+        if (FResume) {
+            WriteStateFile(StateName, ContentLength, LastModified, ETag);
         }
 
         const std::size_t BufferSize = FBufferSize > 0 ? static_cast<std::size_t>(FBufferSize) : 0;
@@ -452,6 +538,10 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
             }
             std::size_t Count = 0;
             if (!inet::InternetReadFile(*Request, Buffer.get(), BufferSize, Count)) {
+                if (Cancelled()) {
+                    Result = 1;
+                    return;
+                }
                 Fail(TextWithSystemError("从网络读取文件失败"));
                 return;
             }
@@ -470,6 +560,10 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
             Received += Count;
             if (!File.Write(Buffer.get(), Count)) {
                 Fail("写文件失败:" + SystemErrorText());
+                return;
+            }
+            if (StopRequested()) {
+                Result = 1;
                 return;
             }
             WindowBytes += Count;
@@ -496,31 +590,55 @@ std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string
         }
     };
 
+    // Puts the complete temporary file in the target's place: its data on the disk first, then the
+    // rename, then the folder's entry on the disk. The lock is still held, and the name must still be the
+    // file this call holds.
+    auto PutInPlace = [&] {
+        if (!File.Flush()) {
+            Fail("写文件失败:" + SystemErrorText());
+            Result = -1;
+            return;
+        }
+        if (!File.IsAt(TempName)) {
+            platform::SetLastError(ESTALE); // something else took the name meanwhile
+            Fail("重命名[" + TempName + "]文件失败:" + SystemErrorText());
+            Result = -1;
+            return;
+        }
+        if (IsFilePresent(FileName) && !platform::DeleteFile(FileName)) {
+            Fail("删除[" + FileName + "]文件失败:" + SystemErrorText());
+            Result = -1;
+            return;
+        }
+        if (!platform::RenameFileNoReplace(TempName, FileName)) {
+            // Success with no target would be a lie; the temporary file keeps its name.
+            Fail("重命名[" + TempName + "]文件失败:" + SystemErrorText());
+            Result = -1;
+            return;
+        }
+        platform::FlushFolder(
+            platform::ExtractFilePath(FileName)); // the rename is done; a failed flush changes nothing
+    };
+
     // The finish sequence, each part only for what was opened.
     auto Finish = [&] {
         Buffer.reset();
         if (File.IsOpen()) {
-            if (Result == 0) {
+            if (Result == 0 && Transferring) {
                 File.SetWriteTime(LastModified); // fails, and is skipped, for dates before 1601 (0 too)
             }
+            if (Result == 0 && !TargetFoundComplete && TempName != FileName) {
+                PutInPlace();
+            } else if (File.Created() && !Transferring && File.IsAt(TempName)) {
+                // A temporary file made only to hold the lock is not left behind.
+                platform::DeleteFile(TempName);
+            }
             if (!File.Close() && Result == 0) {
-                // The data did not all reach the disk: the temporary file must not become the target.
                 Fail("写文件失败:" + SystemErrorText());
                 Result = -1;
             }
         }
         Request.reset();
-        if (Result == 0 && !TargetFoundComplete && TempName != FileName && IsFilePresent(TempName)) {
-            if (IsFilePresent(FileName) && !platform::DeleteFile(FileName)) {
-                Fail("删除[" + FileName + "]文件失败:" + SystemErrorText());
-                Result = -1;
-            }
-            if (!platform::RenameFileNoReplace(TempName, FileName) && Result == 0) {
-                // Success with no target would be a lie; the temporary file keeps its name.
-                Fail("重命名[" + TempName + "]文件失败:" + SystemErrorText());
-                Result = -1;
-            }
-        }
         ReportProgress(Report, dsEnd, "", static_cast<std::int64_t>(StartPos + Received),
                        static_cast<std::int64_t>(ContentLength), 0, 0);
         Connection.reset();

@@ -12,6 +12,8 @@ packages=(
   xvfb xcompmgr x11-utils xdotool imagemagick
   fonts-wqy-microhei
   python3
+  # the download tests watch the durable finish of keltrima-get with strace
+  strace
   # Installing and packaging: the CJK font the embedded subset is cut from and the cutter (fonttools),
   # DejaVu for the no-CJK-font tests, CPack's dependency list (dpkg-shlibdeps, file) and the checkers of the
   # package and its desktop files

@@ -5,10 +5,12 @@
 #include "platform/LastError.h"
 #include "tests/support/FaultServer.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/UnansweredPort.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -280,17 +282,80 @@ TEST_F(InetTest, AccessTypesDecideAboutTheProxy) {
         EXPECT_EQ(ReadAll(*O.Request), "from nginx") << "no_proxy honoured";
     }
     {
-        // A named proxy goes past no_proxy, with its own credentials.
+        // A named proxy goes past no_proxy.
         const std::string ProxyAddress = "127.0.0.1:" + std::to_string(Proxy.Port());
         TOpen O = Open(Nginx.Port(), "GET", "/f.txt", 0, INTERNET_OPEN_TYPE_PROXY, ProxyAddress.c_str());
-        InternetSetOption(*O.Session, INTERNET_OPTION_USERNAME, std::string("pu"));
-        InternetSetOption(*O.Session, INTERNET_OPTION_PASSWORD, std::string("pp"));
-        O.Connection = InternetConnect(*O.Session, Target, Nginx.Port(), "", "", INTERNET_SERVICE_HTTP);
-        O.Request = HttpOpenRequest(*O.Connection, "GET", "/f.txt", "HTTP/1.1", 0);
         ASSERT_TRUE(HttpSendRequest(*O.Request, nullptr, 0));
         EXPECT_EQ(ReadAll(*O.Request), "from proxy");
         ASSERT_EQ(Proxy.Requests().size(), 2u);
-        EXPECT_EQ(Proxy.Requests()[1].Header("Proxy-Authorization"), "Basic cHU6cHA=");
+        EXPECT_EQ(Proxy.Requests()[1].Target,
+                  "http://" + Target + ":" + std::to_string(Nginx.Port()) + "/f.txt");
+    }
+}
+
+// Credentials of the server (the connection's) and of the proxy (the session's) go out only in answer to
+// a challenge of the one that asks: a server or proxy that does not ask never sees them.
+TEST_F(InetTest, CredentialsAnswerAChallengeOnly) {
+    const std::string Challenge401 =
+        R"({"status": 401, "reason": "Unauthorized", "headers": [["WWW-Authenticate", "Basic realm=\"m\""]], "body": "denied"})";
+    const std::string Challenge407 =
+        R"({"status": 407, "reason": "Proxy Authentication Required", "headers": [["Proxy-Authenticate", "Basic realm=\"p\""]]})";
+    struct TCase {
+        const char* Name;
+        bool ViaProxy;
+        std::string Answers;       // the JSON list of answers
+        std::uint64_t FinalStatus; // the status the request ends with
+        std::string FinalBody;
+        std::vector<std::string> Authorization;      // per request received
+        std::vector<std::string> ProxyAuthorization; // per request received
+    };
+    const TCase Cases[] = {
+        {"server that does not ask", false, R"([{"body": "open"}])", 200, "open", {""}, {""}},
+        {"server that asks",
+         false,
+         "[" + Challenge401 + R"(, {"body": "welcome"}])",
+         200,
+         "welcome",
+         {"", "Basic dTpw"},
+         {"", ""}},
+        {"server that refuses the credentials too",
+         false,
+         "[" + Challenge401 + "]",
+         401,
+         "denied",
+         {"", "Basic dTpw"},
+         {"", ""}},
+        {"proxy that does not ask", true, R"([{"body": "via proxy"}])", 200, "via proxy", {""}, {""}},
+        {"proxy that asks",
+         true,
+         "[" + Challenge407 + R"(, {"body": "via proxy"}])",
+         200,
+         "via proxy",
+         {"", ""},
+         {"", "Basic cHU6cHA="}},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TFaultServer Server(R"({"responses": )" + C.Answers + "}");
+        const std::string ProxyAddress = "127.0.0.1:" + std::to_string(Server.Port());
+        HSession Session = C.ViaProxy ? InternetOpen("t", INTERNET_OPEN_TYPE_PROXY, ProxyAddress.c_str())
+                                      : InternetOpen("t", INTERNET_OPEN_TYPE_DIRECT, nullptr);
+        InternetSetOption(*Session, INTERNET_OPTION_USERNAME, std::string("pu"));
+        InternetSetOption(*Session, INTERNET_OPTION_PASSWORD, std::string("pp"));
+        HConnection Connection =
+            C.ViaProxy
+                ? InternetConnect(*Session, "mirror.invalid", 80, "", "", INTERNET_SERVICE_HTTP)
+                : InternetConnect(*Session, "127.0.0.1", Server.Port(), "u", "p", INTERNET_SERVICE_HTTP);
+        HRequest Request = HttpOpenRequest(*Connection, "GET", "/f.txt", "HTTP/1.1", 0);
+        ASSERT_TRUE(HttpSendRequest(*Request, nullptr, 0)) << GetLastError();
+        EXPECT_EQ(Status(*Request), C.FinalStatus);
+        EXPECT_EQ(ReadAll(*Request), C.FinalBody);
+        const auto Received = Server.Requests();
+        ASSERT_EQ(Received.size(), C.Authorization.size());
+        for (std::size_t i = 0; i < Received.size(); ++i) {
+            EXPECT_EQ(Received[i].Header("Authorization"), C.Authorization[i]) << "request " << i;
+            EXPECT_EQ(Received[i].Header("Proxy-Authorization"), C.ProxyAuthorization[i]) << "request " << i;
+        }
     }
 }
 
@@ -364,6 +429,101 @@ TEST_F(InetTest, StatusAndHeaderQueries) {
         EXPECT_TRUE(InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N));
         EXPECT_EQ(N, 0u);
     }
+}
+
+// The stop check ends every wait for the network within a second: connecting to a port that never
+// answers, a server silent before its headers, a body that stops, and a slow line that fills a read only
+// slowly. The time-outs here are far longer than the test.
+TEST_F(InetTest, AStopCheckEndsEveryWaitWithinASecond) {
+    testsupport::TTempDir Files;
+    const std::string Body = Files.Write("body", testsupport::BinaryPattern(400000, 3));
+    testsupport::TUnansweredPort Silent;
+    TFaultServer Server(R"({"routes": {
+        "/before": [{"stall_before_ms": 30000, "body": "late"}],
+        "/body": [{"body_file": ")" +
+                        Body + R"(", "stall_after": 1000, "stall_ms": 30000}],
+        "/slow": [{"body_file": ")" +
+                        Body + R"(", "trickle": {"bytes": 1000, "delay_ms": 100}}]}})");
+    struct TCase {
+        const char* Name;
+        unsigned short Port;
+        const char* Path;
+        bool StopsInTheRead; // else in the send
+    };
+    const TCase Cases[] = {
+        {"connecting to a port that never answers", Silent.Port(), "/", false},
+        {"a server silent before its headers", Server.Port(), "/before", false},
+        {"a body that stops", Server.Port(), "/body", true},
+        {"a slow line", Server.Port(), "/slow", true},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        std::atomic<bool> Stop{false};
+        TOpen O = Open(C.Port, "GET", C.Path, 0, INTERNET_OPEN_TYPE_DIRECT, nullptr, 60000);
+        InternetSetStopCheck(*O.Session, [&] { return Stop.load(); });
+        O.Connection = InternetConnect(*O.Session, "127.0.0.1", C.Port, "", "", INTERNET_SERVICE_HTTP);
+        O.Request = HttpOpenRequest(*O.Connection, "GET", C.Path, "HTTP/1.1", 0);
+        std::chrono::steady_clock::time_point StoppedAt;
+        std::thread Stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            StoppedAt = std::chrono::steady_clock::now();
+            Stop = true;
+        });
+        const bool Sent = HttpSendRequest(*O.Request, nullptr, 0);
+        int Error = GetLastError();
+        std::size_t Total = 0;
+        if (Sent) {
+            std::string Buffer(131072, '\0');
+            std::size_t N = 0;
+            while (InternetReadFile(*O.Request, Buffer.data(), Buffer.size(), N) && N > 0) {
+                Total += N;
+            }
+            Error = GetLastError();
+        }
+        const auto Ended = std::chrono::steady_clock::now();
+        Stopper.join();
+        EXPECT_EQ(Sent, C.StopsInTheRead);
+        EXPECT_EQ(Error, ERROR_INTERNET_OPERATION_CANCELLED);
+        const double Latency = std::chrono::duration<double>(Ended - StoppedAt).count();
+        std::printf("stop latency, %s: %.0f ms\n", C.Name, Latency * 1000);
+        EXPECT_LT(Latency, 1.0);
+        if (C.StopsInTheRead) {
+            EXPECT_GT(Total, 0u) << "the bytes that came before the stop are handed out";
+        }
+    }
+}
+
+// The requests of one connection handle share one TCP connection when the server keeps it open, as nginx
+// does; another connection handle opens its own.
+TEST_F(InetTest, RequestsOfOneConnectionShareItsTcpConnection) {
+    TNginxServer Nginx;
+    Nginx.AddFile("f.bin", testsupport::BinaryPattern(300000, 4));
+    HSession Session = InternetOpen("t", INTERNET_OPEN_TYPE_DIRECT, nullptr);
+    HConnection Connection =
+        InternetConnect(*Session, "127.0.0.1", Nginx.Port(), "", "", INTERNET_SERVICE_HTTP);
+    {
+        HRequest Head = HttpOpenRequest(*Connection, "HEAD", "/f.bin", "HTTP/1.1", 0);
+        ASSERT_TRUE(HttpSendRequest(*Head, nullptr, 0));
+        EXPECT_EQ(Status(*Head), 200u);
+    }
+    {
+        HRequest Get = HttpOpenRequest(*Connection, "GET", "/f.bin", "HTTP/1.1", 0);
+        ASSERT_TRUE(HttpSendRequest(*Get, nullptr, 0));
+        EXPECT_EQ(ReadAll(*Get).size(), 300000u);
+    }
+    {
+        HConnection Other =
+            InternetConnect(*Session, "127.0.0.1", Nginx.Port(), "", "", INTERNET_SERVICE_HTTP);
+        HRequest Get = HttpOpenRequest(*Other, "GET", "/f.bin", "HTTP/1.1", 0);
+        ASSERT_TRUE(HttpSendRequest(*Get, nullptr, 0));
+        EXPECT_EQ(ReadAll(*Get).size(), 300000u);
+    }
+    const auto Log = Nginx.AccessLog();
+    ASSERT_EQ(Log.size(), 3u);
+    EXPECT_EQ(Log[0].Method, "HEAD");
+    EXPECT_EQ(Log[1].Method, "GET");
+    EXPECT_EQ(Log[0].Connection, Log[1].Connection) << "the HEAD and the GET came on one connection";
+    EXPECT_NE(Log[2].Connection, Log[1].Connection);
 }
 
 TEST_F(InetTest, ASecondSendOnTheSameRequestIsANewExchange) {

@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -180,6 +183,109 @@ TEST(File, OpenAlwaysKeepsContentAndCreateAlwaysEmpties) {
     TFile F;
     EXPECT_FALSE(F.OpenForWrite(Dir.Path(), TFile::CreateAlways));
     EXPECT_EQ(GetLastError(), EISDIR);
+}
+
+// What stands at a side file's name decides whether it may be opened: only a regular file of its own (or
+// nothing) is written; a link is never followed, whatever it points to.
+TEST(File, OnlyARegularFileOfItsOwnIsOpened) {
+    TTempDir Dir;
+    const std::string Precious = Dir.Write("precious", "the user's file");
+    struct TCase {
+        const char* Name;
+        std::function<void(const std::string&)> Plant;
+        int Error; // 0: opens
+    };
+    const TCase Cases[] = {
+        {"nothing: created", [](const std::string&) {}, 0},
+        {"a regular file", [&](const std::string& P) { Dir.Write(P.substr(Dir.Path().size() + 1), "x"); }, 0},
+        {"a link to a file",
+         [&](const std::string& P) { ASSERT_EQ(::symlink(Precious.c_str(), P.c_str()), 0); }, ELOOP},
+        {"a dangling link", [&](const std::string& P) { ASSERT_EQ(::symlink("/nowhere/x", P.c_str()), 0); },
+         ELOOP},
+        {"a second name of another file",
+         [&](const std::string& P) { ASSERT_EQ(::link(Precious.c_str(), P.c_str()), 0); }, EMLINK},
+        {"a pipe without a reader", [](const std::string& P) { ASSERT_EQ(::mkfifo(P.c_str(), 0600), 0); },
+         ENXIO},
+        {"a folder", [](const std::string& P) { ASSERT_EQ(::mkdir(P.c_str(), 0700), 0); }, EISDIR},
+    };
+    int N = 0;
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const std::string Path = Dir.File("side" + std::to_string(N++));
+        C.Plant(Path);
+        for (const TFile::TCreation Creation : {TFile::OpenAlways, TFile::CreateAlways}) {
+            TFile F;
+            EXPECT_EQ(F.OpenForWrite(Path, Creation), C.Error == 0);
+            if (C.Error != 0) {
+                EXPECT_EQ(GetLastError(), C.Error);
+            } else {
+                EXPECT_TRUE(F.Write("y", 1));
+            }
+        }
+    }
+    EXPECT_EQ(testsupport::ReadFile(Precious), "the user's file");
+}
+
+// The lock keeps a second open of the file out until the first is closed, in this process as in another;
+// IsAt tells whether the name still names the open file.
+TEST(File, LockAndName) {
+    TTempDir Dir;
+    const std::string Path = Dir.File("f.tmp");
+    TFile First, Second;
+    ASSERT_TRUE(First.OpenForWrite(Path, TFile::OpenAlways));
+    EXPECT_TRUE(First.Created());
+    ASSERT_TRUE(First.TryLock());
+    ASSERT_TRUE(Second.OpenForWrite(Path, TFile::OpenAlways));
+    EXPECT_FALSE(Second.Created());
+    EXPECT_FALSE(Second.TryLock());
+    EXPECT_EQ(GetLastError(), EWOULDBLOCK);
+    EXPECT_TRUE(First.IsAt(Path));
+    ASSERT_TRUE(RenameFileNoReplace(Path, Dir.File("f")));
+    EXPECT_FALSE(First.IsAt(Path));
+    EXPECT_TRUE(First.IsAt(Dir.File("f")));
+    Dir.Write("f.tmp", "another file at the name");
+    EXPECT_FALSE(First.IsAt(Path));
+    First.Close();
+    EXPECT_TRUE(Second.TryLock()) << "the lock goes with the close";
+}
+
+// SetEnd makes the size exact and writing go on from there; the flush and the write-back steps keep the
+// data as written.
+TEST(File, SetEndWriteBackAndFlush) {
+    TTempDir Dir;
+    const std::string Path = Dir.Write("f", "0123456789");
+    TFile F;
+    ASSERT_TRUE(F.OpenForWrite(Path, TFile::OpenAlways));
+    ASSERT_TRUE(F.SetEnd(4));
+    F.SetWriteBackStep(3);
+    ASSERT_TRUE(F.Write("abcdefgh", 8));
+    ASSERT_TRUE(F.Flush());
+    EXPECT_EQ(F.Size(), 12);
+    F.Close();
+    EXPECT_EQ(testsupport::ReadFile(Path), "0123abcdefgh");
+}
+
+// A whole-file replacement never writes through a link at the name: the link itself is replaced. Reading a
+// side file does not follow a link either.
+TEST(FileSystem, ReplaceAndReadNeverFollowALink) {
+    TTempDir Dir;
+    const std::string Precious = Dir.Write("precious", "the user's file");
+    const std::string State = Dir.File("f.sdc");
+    ASSERT_EQ(::symlink(Precious.c_str(), State.c_str()), 0);
+    std::string Text;
+    EXPECT_FALSE(ReadRegularFile(State, Text, 1000));
+    EXPECT_EQ(GetLastError(), ELOOP);
+    ASSERT_TRUE(ReplaceFileContent(State, "[server]\r\n"));
+    EXPECT_EQ(testsupport::ReadFile(Precious), "the user's file");
+    ASSERT_TRUE(ReadRegularFile(State, Text, 1000));
+    EXPECT_EQ(Text, "[server]\r\n");
+    EXPECT_FALSE(ReadRegularFile(State, Text, 5));
+    EXPECT_EQ(GetLastError(), EFBIG);
+    int Entries = 0;
+    for ([[maybe_unused]] const auto& E : std::filesystem::directory_iterator(Dir.Path())) {
+        ++Entries;
+    }
+    EXPECT_EQ(Entries, 2) << "no file left beside it";
 }
 
 TEST(File, AWriteBeyondTheFileSizeLimitFails) {

@@ -420,7 +420,35 @@ TEST_F(RequestTest, ProxyAccessTypesThroughTheClient) {
     const auto R = Proxy.Requests();
     ASSERT_EQ(R.size(), 2u);
     EXPECT_EQ(R[1].Target, "http://mirror.invalid/f.txt");
+    // Nobody asked: neither the proxy nor the server behind it sees the credentials.
+    EXPECT_FALSE(R[1].HasHeader("Proxy-Authorization"));
+    EXPECT_FALSE(R[1].HasHeader("Authorization"));
+}
+
+// The proxy's credentials answer the proxy's challenge; without a user in the URL they are the
+// connection's as well, and answer a challenge of the server behind the proxy.
+TEST_F(RequestTest, ProxyCredentialsAnswerChallengesOnly) {
+    TFaultServer Proxy(R"({"routes": {
+        "/p.txt": [{"status": 407, "reason": "Proxy Authentication Required",
+                    "headers": [["Proxy-Authenticate", "Basic realm=\"proxy\""]]}, {"body": "proxy let us in"}],
+        "/s.txt": [{"status": 401, "reason": "Unauthorized",
+                    "headers": [["WWW-Authenticate", "Basic realm=\"server\""]]}, {"body": "server let us in"}]}})");
+    Client->SetAccessType(atProxy);
+    Client->SetProxy("127.0.0.1:" + std::to_string(Proxy.Port()));
+    Client->SetProxyUser("pu");
+    Client->SetProxyPassword("pp");
+    std::string Response;
+    EXPECT_TRUE(Client->Get("http://mirror.invalid/p.txt", nullptr, nullptr, Response));
+    EXPECT_EQ(Response, "proxy let us in");
+    EXPECT_TRUE(Client->Get("http://mirror.invalid/s.txt", nullptr, nullptr, Response));
+    EXPECT_EQ(Response, "server let us in");
+    const auto R = Proxy.Requests();
+    ASSERT_EQ(R.size(), 4u);
+    EXPECT_FALSE(R[0].HasHeader("Proxy-Authorization"));
     EXPECT_EQ(R[1].Header("Proxy-Authorization"), "Basic cHU6cHA=");
-    // Without a user in the URL, the proxy's credentials are the connection's as well.
-    EXPECT_EQ(R[1].Header("Authorization"), "Basic cHU6cHA=");
+    EXPECT_FALSE(R[2].HasHeader("Authorization"));
+    EXPECT_EQ(R[3].Header("Authorization"), "Basic cHU6cHA=");
+    for (const auto& Request : R) {
+        EXPECT_EQ(Request.Target.rfind("http://mirror.invalid/", 0), 0u) << Request.Target;
+    }
 }

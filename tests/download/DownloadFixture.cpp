@@ -2,9 +2,19 @@
 
 #include "tests/support/TempDir.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#ifndef KELTRIMA_GET_PATH
+#error "KELTRIMA_GET_PATH must name the keltrima-get executable"
+#endif
 
 namespace downloadtest {
 
@@ -93,6 +103,69 @@ std::string StateText(const std::string& ContentLen, const std::string& LastModi
         Text += "ETag=" + ETag + "\r\n";
     }
     return Text;
+}
+
+TKeltrimaGet::TKeltrimaGet(const std::vector<std::string>& Args, const testsupport::TTempDir& Dir,
+                           const std::string& Name)
+    : FOut(Dir.File(Name.empty() ? "out.txt" : Name + "-out.txt")),
+      FErr(Dir.File(Name.empty() ? "err.txt" : Name + "-err.txt")) {
+    std::vector<std::string> Copy = Args;
+    std::string Program = KELTRIMA_GET_PATH;
+    std::vector<char*> Argv{Program.data()};
+    for (std::string& A : Copy) {
+        Argv.push_back(A.data());
+    }
+    Argv.push_back(nullptr);
+    FPid = ::fork();
+    if (FPid == 0) {
+        const int O = ::open(FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int E = ::open(FErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(O, 1);
+        ::dup2(E, 2);
+        ::execv(Program.c_str(), Argv.data());
+        ::_exit(127);
+    }
+}
+
+TKeltrimaGet::~TKeltrimaGet() {
+    if (FPid > 0 && !FDone) {
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
+    }
+}
+
+int TKeltrimaGet::Wait(int TimeoutMs) {
+    for (int Waited = 0; Waited < TimeoutMs; Waited += 5) {
+        int Status = 0;
+        if (::waitpid(FPid, &Status, WNOHANG) == FPid) {
+            FDone = true;
+            return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return -1;
+}
+
+void TKeltrimaGet::Signal(int Sig) {
+    ::kill(FPid, Sig);
+}
+
+std::string TKeltrimaGet::Out() const {
+    return testsupport::ReadFile(FOut);
+}
+
+std::string TKeltrimaGet::Err() const {
+    return testsupport::ReadFile(FErr);
+}
+
+bool WaitForFile(const std::string& Path, int TimeoutMs) {
+    for (int Waited = 0; Waited < TimeoutMs; Waited += 10) {
+        if (GetFileSize64(Path) > 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 } // namespace downloadtest

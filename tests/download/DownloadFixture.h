@@ -1,8 +1,11 @@
-// Pieces the download tests share: a recorder of progress reports, SHA-256 of a file, HTTP dates, and a
-// client in resume mode.
+// Pieces the download tests share: a recorder of progress reports, SHA-256 of a file, HTTP dates, a
+// client in resume mode, and keltrima-get as a process.
 #pragma once
 
 #include "public/HttpClientImpl.h"
+#include "tests/support/TempDir.h"
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
@@ -53,5 +56,31 @@ std::shared_ptr<THttpClient> NewResumeClient();
 // The state file as written for a length and a date (and an entity tag when not empty), CR LF lines.
 std::string StateText(const std::string& ContentLen, const std::string& LastModified,
                       const std::string& ETag = std::string());
+
+// keltrima-get started as a process with its standard output and error in files below Dir (named
+// "out.txt" and "err.txt", or Name + "-out.txt" and Name + "-err.txt" so that two runs can share a folder);
+// killed by its PID if the test leaves it running.
+class TKeltrimaGet {
+public:
+    TKeltrimaGet(const std::vector<std::string>& Args, const testsupport::TTempDir& Dir,
+                 const std::string& Name = std::string());
+    ~TKeltrimaGet();
+    TKeltrimaGet(const TKeltrimaGet&) = delete;
+    TKeltrimaGet& operator=(const TKeltrimaGet&) = delete;
+
+    // The exit code; -1 when it ended by a signal or has not ended within the time.
+    int Wait(int TimeoutMs = 60000);
+    void Signal(int Sig);
+    std::string Out() const;
+    std::string Err() const;
+
+private:
+    std::string FOut, FErr;
+    pid_t FPid = -1;
+    bool FDone = false;
+};
+
+// Waits until the file exists and is not empty; false after TimeoutMs.
+bool WaitForFile(const std::string& Path, int TimeoutMs);
 
 } // namespace downloadtest

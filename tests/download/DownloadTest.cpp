@@ -111,6 +111,37 @@ TEST(Download, TargetFoundCompleteIsLeftAloneWithoutATransfer) {
     EXPECT_EQ(testsupport::ReadFile(Target + ".tmp"), "other");
 }
 
+// The HEAD and the GET of one download go over one TCP connection (nginx numbers its connections in the
+// access log), a fresh download and a resumed one alike.
+TEST(Download, OneConnectionPerDownload) {
+    TNginxServer Nginx;
+    const std::string Bytes = BinaryPattern(1024 * 1024, 5);
+    const std::string Source = Nginx.AddFile("f.exe", Bytes);
+    ASSERT_TRUE(platform::SetFileWriteTime(Source, DateOf(ServerTime)));
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    auto Client = NewResumeClient();
+    TRecorder Fresh;
+    ASSERT_EQ(Client->DownloadFile(Nginx.BaseUrl() + "/f.exe", Target, Fresh.Callback(), 0, nullptr), 0)
+        << Fresh.MessageOf(dsFail);
+    ASSERT_TRUE(platform::DeleteFile(Target));
+    Dir.Write("f.exe.tmp", Bytes.substr(0, 1000));
+    Dir.Write("f.exe.sdc",
+              StateText(std::to_string(Bytes.size()), platform::FormatDateTimeIso(DateOf(ServerTime))));
+    TRecorder Resumed;
+    ASSERT_EQ(Client->DownloadFile(Nginx.BaseUrl() + "/f.exe", Target, Resumed.Callback(), 0, nullptr), 0)
+        << Resumed.MessageOf(dsFail);
+    EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+    const auto Log = Nginx.AccessLog();
+    ASSERT_EQ(Log.size(), 4u);
+    EXPECT_EQ(Log[0].Method + " " + Log[1].Method + " " + Log[2].Method + " " + Log[3].Method,
+              "HEAD GET HEAD GET");
+    EXPECT_EQ(Log[3].Status, 206);
+    EXPECT_EQ(Log[0].Connection, Log[1].Connection) << "the fresh download";
+    EXPECT_EQ(Log[2].Connection, Log[3].Connection) << "the resumed download";
+    EXPECT_NE(Log[1].Connection, Log[2].Connection) << "each download has its own";
+}
+
 // A temporary file and a state file as an interrupted run leaves them, then a run against nginx: the
 // range request with If-Range (the entity tag when the state file has one, else the date) must give a
 // byte-identical file.

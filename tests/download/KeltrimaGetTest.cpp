@@ -17,10 +17,6 @@
 #include <thread>
 #include <unistd.h>
 
-#ifndef KELTRIMA_GET_PATH
-#error "KELTRIMA_GET_PATH must name the keltrima-get executable"
-#endif
-
 using namespace downloadtest;
 using ::testing::HasSubstr;
 using testsupport::BinaryPattern;
@@ -29,71 +25,10 @@ using testsupport::TTempDir;
 
 namespace {
 
-// keltrima-get started with its output in two files; killed by its PID if the test leaves it running.
-class TKeltrimaGet {
-public:
-    TKeltrimaGet(const std::vector<std::string>& Args, const TTempDir& Dir)
-        : FOut(Dir.File("out.txt")), FErr(Dir.File("err.txt")) {
-        FPid = ::fork();
-        if (FPid == 0) {
-            const int O = ::open(FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int E = ::open(FErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(O, 1);
-            ::dup2(E, 2);
-            std::vector<char*> Argv;
-            static std::string Program = KELTRIMA_GET_PATH;
-            Argv.push_back(Program.data());
-            std::vector<std::string> Copy = Args;
-            for (std::string& A : Copy) {
-                Argv.push_back(A.data());
-            }
-            Argv.push_back(nullptr);
-            ::execv(Program.c_str(), Argv.data());
-            ::_exit(127);
-        }
-    }
-    ~TKeltrimaGet() {
-        if (FPid > 0 && !FDone) {
-            ::kill(FPid, SIGKILL);
-            ::waitpid(FPid, nullptr, 0);
-        }
-    }
-    // The exit code, or -1 when it has not ended within the time (it is killed then) or ended by a signal.
-    int Wait(int TimeoutMs = 60000) {
-        for (int Waited = 0; Waited < TimeoutMs; Waited += 5) {
-            int Status = 0;
-            if (::waitpid(FPid, &Status, WNOHANG) == FPid) {
-                FDone = true;
-                return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return -1;
-    }
-    void Signal(int Sig) { ::kill(FPid, Sig); }
-    std::string Out() const { return ReadFile(FOut); }
-    std::string Err() const { return ReadFile(FErr); }
-
-private:
-    std::string FOut, FErr;
-    pid_t FPid = -1;
-    bool FDone = false;
-};
-
 std::string SlowScript(const std::string& BodyFile, int PieceBytes, int DelayMs) {
     return R"({"routes": {"/f.exe": [{"body_file": ")" + BodyFile + R"(", "last_modified": ")" +
            HttpDate(1700000000) + R"(", "trickle": {"bytes": )" + std::to_string(PieceBytes) +
            R"(, "delay_ms": )" + std::to_string(DelayMs) + "}}]}}";
-}
-
-bool WaitForFile(const std::string& Path, int TimeoutMs) {
-    for (int Waited = 0; Waited < TimeoutMs; Waited += 10) {
-        if (GetFileSize64(Path) > 0) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
 }
 
 } // namespace
@@ -214,4 +149,61 @@ TEST(KeltrimaGet, SigkillAtRandomMomentsStillEndsIdentical) {
         Ranged += R.Method == "GET" && R.HasHeader("Range");
     }
     EXPECT_GE(Ranged, 1) << "later runs continued the file";
+}
+
+// A refusal by the server is named with its status and reason, so an administrator sees why; a text that
+// carries them already does not repeat them.
+TEST(KeltrimaGet, ARefusalNamesTheStatusAndReason) {
+    struct TCase {
+        int Status;
+        const char* Reason;
+        bool RefusesTheHead; // else the HEAD is answered and the GET refused
+        const char* Line;
+    };
+    const TCase Cases[] = {
+        {404, "Not Found", true, "keltrima-get: 获取下载包信息失败! [404]Not Found\n"},
+        {410, "Gone", true, "keltrima-get: 获取下载包信息失败! [410]Gone\n"},
+        {429, "Too Many Requests", true, "keltrima-get: 获取下载包信息失败! [429]Too Many Requests\n"},
+        {500, "Internal Server Error", true,
+         "keltrima-get: 获取下载包信息失败! [500]Internal Server Error\n"},
+        {503, "Service Unavailable", true, "keltrima-get: 获取下载包信息失败! [503]Service Unavailable\n"},
+        {503, "Busy", false, "keltrima-get: [503]Busy\n"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(std::to_string(C.Status) + (C.RefusesTheHead ? " to the HEAD" : " to the GET"));
+        const std::string Refusal =
+            R"({"status": )" + std::to_string(C.Status) + R"(, "reason": ")" + C.Reason + R"("})";
+        testsupport::TFaultServer Server(R"({"routes": {"/f.exe": [)" +
+                                         (C.RefusesTheHead ? Refusal : R"({"body": "x"}, )" + Refusal) +
+                                         "]}}");
+        TTempDir Dir;
+        TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", Dir.File("f.exe")}, Dir);
+        EXPECT_EQ(Run.Wait(), 2);
+        EXPECT_EQ(Run.Err(), C.Line);
+    }
+}
+
+// Two runs started together on one target: one completes the file, the other is refused at once and
+// touches nothing. Never a wrong file, whichever run wins.
+TEST(KeltrimaGet, TwoRunsStartedTogetherOnOneFile) {
+    TTempDir Files;
+    const std::string Bytes = BinaryPattern(1200000, 31);
+    const std::string Body = Files.Write("body", Bytes);
+    testsupport::TFaultServer Server(SlowScript(Body, 65536, 40));
+    for (int Trial = 0; Trial < 6; ++Trial) {
+        SCOPED_TRACE("trial " + std::to_string(Trial));
+        TTempDir Dir;
+        const std::string Target = Dir.File("f.exe");
+        TKeltrimaGet A({Server.BaseUrl() + "/f.exe", Target}, Dir, "a");
+        TKeltrimaGet B({Server.BaseUrl() + "/f.exe", Target}, Dir, "b");
+        const int CodeA = A.Wait(), CodeB = B.Wait();
+        const std::string Refused = "keltrima-get: 该文件正在被另一个下载任务使用！\n";
+        EXPECT_TRUE((CodeA == 0 && CodeB == 2 && B.Err() == Refused) ||
+                    (CodeB == 0 && CodeA == 2 && A.Err() == Refused))
+            << CodeA << " " << A.Err() << "\n"
+            << CodeB << " " << B.Err();
+        EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+        EXPECT_FALSE(IsFilePresent(Target + ".tmp"));
+        EXPECT_FALSE(IsFilePresent(Dir.File("f.exe.sdc")));
+    }
 }

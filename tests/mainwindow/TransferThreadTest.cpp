@@ -1,5 +1,6 @@
 // The transfer thread on its own: reports answered on the user-interface thread, errors carried back into the
-// transfer, and no return before the worker has ended, even when something quits the event loops.
+// transfer, a stop that reaches a transfer that makes no reports, and no return before the worker has ended,
+// even when something quits the event loops.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -23,7 +24,7 @@ TEST(TransferThreadTest, ReportsAreAnsweredOnTheCallingThreadAndStopGoesBack) {
     bool allOnUi = true;
     const int result = RunTransferThread(
         &context,
-        [&](const THttpDownloadCallback& Relay) {
+        [&](const THttpDownloadCallback& Relay, const TStopCheck&) {
             transferThread = QThread::currentThread();
             for (int i = 0; i < 100; ++i) {
                 THttpDownloadInfo info;
@@ -54,7 +55,7 @@ TEST(TransferThreadTest, AnErrorOfTheReportHandlerIsRaisedInsideTheTransfer) {
     std::string caught;
     const int result = RunTransferThread(
         &context,
-        [&](const THttpDownloadCallback& Relay) {
+        [&](const THttpDownloadCallback& Relay, const TStopCheck&) {
             THttpDownloadInfo info;
             bool stop = false;
             try {
@@ -70,6 +71,34 @@ TEST(TransferThreadTest, AnErrorOfTheReportHandlerIsRaisedInsideTheTransfer) {
     EXPECT_EQ(caught, "日志文件被占用");
 }
 
+TEST(TransferThreadTest, AStopReachesATransferThatWaitsWithoutReports) {
+    // As a client waiting for a silent server: no report comes, only the stop check is asked between short
+    // waits. The stop requested on the calling thread must reach it within moments.
+    QObject context;
+    bool stopWanted = false;
+    std::chrono::steady_clock::time_point wantedAt;
+    QTimer::singleShot(200, [&] {
+        stopWanted = true;
+        wantedAt = std::chrono::steady_clock::now();
+    });
+    std::atomic<bool> stopSeen{false};
+    const int result = RunTransferThread(
+        &context,
+        [&](const THttpDownloadCallback&, const TStopCheck& StopCheck) {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!StopCheck() && std::chrono::steady_clock::now() < giveUp) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            stopSeen = StopCheck();
+            return 1;
+        },
+        [](const THttpDownloadInfo&, bool&) {}, nullptr, [&] { return stopWanted; });
+    const auto latency = std::chrono::steady_clock::now() - wantedAt;
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(stopSeen);
+    EXPECT_LT(latency, std::chrono::seconds(1));
+}
+
 TEST(TransferThreadTest, AQuitOfTheEventLoopsWaitsForTheWorker) {
     // As in the program: the transfer runs inside the application's loop, and something quits the application
     // while the worker is busy.
@@ -82,7 +111,7 @@ TEST(TransferThreadTest, AQuitOfTheEventLoopsWaitsForTheWorker) {
         QTimer::singleShot(50, [] { QCoreApplication::exit(3); });
         result = RunTransferThread(
             &context,
-            [&](const THttpDownloadCallback& Relay) {
+            [&](const THttpDownloadCallback& Relay, const TStopCheck&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 THttpDownloadInfo info; // a report after the quit is still answered
                 bool stop = false;

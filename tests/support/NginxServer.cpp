@@ -1,6 +1,7 @@
 #include "tests/support/NginxServer.h"
 
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -20,9 +21,10 @@ std::string Config(const std::string& Dir, unsigned short Port) {
            "/error.log warn;\n"
            "events { worker_connections 64; }\n"
            "http {\n"
+           "  log_format connections '$connection $status $request_method $uri';\n"
            "  access_log " +
            Dir +
-           "/access.log;\n"
+           "/access.log connections;\n"
            "  client_body_temp_path " +
            Dir +
            "/tmp/body;\n"
@@ -84,6 +86,21 @@ std::string TNginxServer::BaseUrl() const {
 
 std::string TNginxServer::AddFile(const std::string& Name, const std::string& Content) const {
     return FDir.Write("www/" + Name, Content);
+}
+
+std::vector<TNginxServer::TLogEntry> TNginxServer::AccessLog() const {
+    std::vector<TLogEntry> Entries;
+    std::istringstream In(ReadFile(FDir.File("access.log")));
+    std::string Line;
+    while (std::getline(In, Line)) {
+        std::istringstream Fields(Line);
+        TLogEntry E;
+        if (Fields >> E.Connection >> E.Status >> E.Method) {
+            std::getline(Fields >> std::ws, E.Uri); // the path may hold blanks
+            Entries.push_back(E);
+        }
+    }
+    return Entries;
 }
 
 std::string TNginxServer::ErrorLog() const {

@@ -7,6 +7,7 @@
 #include "tests/support/TempDir.h"
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -25,6 +26,17 @@ public:
     std::string AddFile(const std::string& Name, const std::string& Content) const;
     // nginx's error log, for a failing test's message.
     std::string ErrorLog() const;
+
+    // One line of the access log: nginx's number of the TCP connection the request came on, the method,
+    // the path (decoded) and the status.
+    struct TLogEntry {
+        unsigned long Connection = 0;
+        std::string Method;
+        std::string Uri;
+        int Status = 0;
+    };
+    // The requests answered so far, in order (nginx writes a line when it has answered).
+    std::vector<TLogEntry> AccessLog() const;
 
 private:
     TTempDir FDir;
