@@ -13,12 +13,10 @@ Usage: install_test.py --cmake CMAKE --build BUILD_DIR --app-id ID --icon-sizes 
                        --screenshots DIR [--program E2E_PROGRAM --port PORT] --only TESTCASE"""
 
 import argparse
-import fcntl
 import os
 import pwd
 import re
 import shutil
-import socket
 import struct
 import subprocess
 import sys
@@ -116,14 +114,6 @@ class InstalledFiles(unittest.TestCase):
             self.assertEqual(out.returncode, 0)
             self.assertEqual(out.stderr, "", page)
             self.assertIn(page, out.stdout)
-
-
-def bring_loopback_up():
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    request = struct.pack("16sh", b"lo", 0)
-    flags = struct.unpack("16sh", fcntl.ioctl(s, 0x8913, request))[1]  # SIOCGIFFLAGS
-    fcntl.ioctl(s, 0x8914, struct.pack("16sh", b"lo", flags | 0x1))  # SIOCSIFFLAGS, IFF_UP
-    s.close()
 
 
 def children(pid):
@@ -329,7 +319,7 @@ def main():
                 sys.exit(SKIPPED)
             env = dict(os.environ, KELTRIMA_INSTALL_NAMESPACE="own")
             sys.exit(subprocess.call(["unshare", "--net", sys.executable] + sys.argv, env=env))
-        bring_loopback_up()
+        demo.bring_loopback_up()
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(globals()[ARGS.only])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
