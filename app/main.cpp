@@ -65,6 +65,9 @@ int ReportFailedStart(int Argc, char** Argv, const std::string& Error, const TDa
     for (const std::string& folder : Folders.Refused) {
         refused << QString::fromStdString(folder);
     }
+    if (!Folders.LogDir.empty()) {
+        refused << QString::fromStdString(Folders.LogDir); // made, but the log writer could not be created
+    }
     const QString detail = QStringLiteral("无法创建或写入日志文件夹：\n") + refused.join(QLatin1Char('\n'));
     std::fprintf(stderr, "Keltrima: %s\n%s\n", qPrintable(message), qPrintable(detail));
 
