@@ -1,6 +1,7 @@
 #include "chrome/ModalSpeedButton.h"
 
 #include "chrome/CjkFont.h"
+#include "chrome/Keyboard.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -81,7 +82,7 @@ QColor TModalSpeedButton::CurrentFaceColor() const {
 void TModalSpeedButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), CurrentFaceColor());
-    if (hasFocus()) {
+    if (hasFocus() && FFocusByKey) {
         QColor edge(255, 255, 255, 140);
         painter.setPen(QPen(edge, 1, Qt::DotLine));
         painter.drawRect(rect().adjusted(2, 2, -3, -3));
@@ -89,6 +90,13 @@ void TModalSpeedButton::paintEvent(QPaintEvent*) {
     painter.setPen(isEnabled() ? QColor(Qt::white) : QColor(200, 210, 225));
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());
+}
+
+void TModalSpeedButton::focusInEvent(QFocusEvent* event) {
+    QPushButton::focusInEvent(event);
+    // The mark shows where the keyboard has taken the focus, not where the box put it when it opened.
+    FFocusByKey = IsKeyboardFocus(event->reason());
+    update();
 }
 
 void TModalSpeedButton::keyPressEvent(QKeyEvent* event) {

@@ -31,6 +31,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -38,4 +39,5 @@ private:
     void UpdateShortcut();
 
     QShortcut* FShortcut = nullptr;
+    bool FFocusByKey = false;
 };

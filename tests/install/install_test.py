@@ -233,7 +233,7 @@ class InstalledProgram(unittest.TestCase):
         with demo.Mirrors(content, port=ARGS.port) as mirrors, demo.XServer() as x:
             # 1. The window, with the desktop entry's class and the icon; a whole download.
             with self.start(x) as program:
-                window = x.find_window("Keltrima", size=(620, 416), proc=program)
+                window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE, proc=program)
                 props = subprocess.run(["xprop", "-display", x.display, "-id", window, "WM_CLASS", "_NET_WM_ICON"],
                                        capture_output=True, text=True, timeout=20).stdout
                 entry = desktop_entry(os.path.join(self.prefix, "share", "applications", ARGS.app_id + ".desktop"))
@@ -258,7 +258,7 @@ class InstalledProgram(unittest.TestCase):
             # 2. Without any CJK font: the start page, the question about the existing file, and, with the
             # mirrors gone, the failure prompt; the failure goes to the log in the user's state folder.
             with self.start(x, FONTCONFIG_FILE=self.no_cjk) as program:
-                window = x.find_window("Keltrima", size=(620, 416), proc=program)
+                window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE, proc=program)
                 time.sleep(0.5)
                 self.shot(x, window, "no-cjk-start.png")
                 x.click(window, *demo.DOWNLOAD_NOW_CENTRE)
@@ -286,7 +286,7 @@ class InstalledProgram(unittest.TestCase):
             os.chown(copy, self.user.pw_uid, self.user.pw_gid)
             logs_before = sorted(os.listdir(self.log_dir))
             with self.start(x, program=copy) as program:
-                x.find_window("Keltrima", size=(620, 416), proc=program)
+                x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE, proc=program)
                 demo.wait_for(lambda: os.path.isdir(os.path.join(unpacked, "Keltrima", "Log")), 10,
                               what="Keltrima/Log/ beside the copy")
                 self.assertEqual(os.stat(os.path.join(unpacked, "Keltrima")).st_uid, self.user.pw_uid)
