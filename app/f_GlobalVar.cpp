@@ -1,32 +1,31 @@
 #include "app/f_GlobalVar.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
+#include <memory>
 
 TLogger* GlobalLogger = nullptr;
 
 namespace {
 
-// Creates GlobalLogger at static initialisation and frees it at static finalisation.
-class TGlobalLoggerOwner {
-public:
-    TGlobalLoggerOwner() {
-        try {
-            GlobalLogger = new TLogger(nullptr, std::string());
-        } catch (const std::exception& Error) {
-            std::fprintf(stderr, "Keltrima: 程序初始化失败：%s\n", Error.what());
-            std::exit(EXIT_FAILURE);
-        }
-    }
-    ~TGlobalLoggerOwner() {
-        delete GlobalLogger;
-        GlobalLogger = nullptr;
-    }
+// Owns GlobalLogger; frees it at the program's normal end (static finalisation).
+struct TGlobalLoggerOwner {
+    std::unique_ptr<TLogger> Logger;
+    TGlobalLoggerOwner() = default;
+    ~TGlobalLoggerOwner() { GlobalLogger = nullptr; }
     TGlobalLoggerOwner(const TGlobalLoggerOwner&) = delete;
     TGlobalLoggerOwner& operator=(const TGlobalLoggerOwner&) = delete;
 };
 
-const TGlobalLoggerOwner GlobalLoggerOwner;
+TGlobalLoggerOwner GlobalLoggerOwner;
 
 } // namespace
+
+std::string CreateGlobalLogger(const std::string& Folder) {
+    try {
+        GlobalLoggerOwner.Logger = std::make_unique<TLogger>(nullptr, Folder);
+    } catch (const std::exception& Error) {
+        return Error.what();
+    }
+    GlobalLogger = GlobalLoggerOwner.Logger.get();
+    return std::string();
+}

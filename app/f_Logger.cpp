@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr const char* kFolderError = "日志路径错误，日志类对象不能被创建";
 constexpr const char* kContainerError = "日志容器类型不支持:";
 constexpr const char* kDefaultSubFolder = "Keltrima/Log/";
 // Lines a container keeps before it is emptied.
@@ -96,7 +95,7 @@ TLogger::TLogger(QWidget* Container, const std::string& Folder, const std::strin
     if (!std::filesystem::is_directory(FFolder, ec)) {
         std::filesystem::create_directories(FFolder, ec);
         if (!std::filesystem::is_directory(FFolder, ec)) {
-            throw std::runtime_error(kFolderError);
+            throw std::runtime_error(KLogFolderError);
         }
     }
 }

@@ -10,6 +10,9 @@
 #include <QPointer>
 #include <QWidget>
 
+// What the constructor raises when the log folder cannot be made.
+inline constexpr const char* KLogFolderError = "日志路径错误，日志类对象不能被创建";
+
 // Level tags put before the message in the file; 4 and above have none, below 0 is shown only.
 enum TLogLevel : std::int32_t {
     llInformation = 0,

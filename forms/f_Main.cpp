@@ -14,13 +14,11 @@
 #include <cmath>
 #include <string>
 
-#include "app/f_GlobalVar.h"
 #include "chrome/WindowDrag.h"
 #include "chrome/f_ShadowFrame.h"
 #include "forms/f_Info.h"
 #include "forms/f_MsgDlgBox.h"
 #include "forms/f_TransferThread.h"
-#include "platform/Process.h"
 #include "ui_f_Main.h"
 
 namespace {
@@ -114,8 +112,10 @@ void Tfrm_Main::FormShow() {
         return;
     }
     FShownOnce = true;
-    const QString folder = QString::fromStdString(platform::ExecutableDir()) + QStringLiteral("Keltrima/");
-    QDir().mkpath(folder); // a folder that cannot be made shows up as a failed download
+    const QString folder = FSeams.DefaultSaveDir;
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder); // a folder that cannot be made shows up as a failed download
+    }
     FSaveDir = folder;
 }
 
@@ -340,11 +340,15 @@ void Tfrm_Main::DownloadProgress(const THttpDownloadInfo& Info, bool& Stop) {
         Stop = FCancelRequested;
         break;
     case dsFail:
-        GlobalLogger->Write(std::string("下载失败dsFail： ") + (Info.Message ? Info.Message : ""), 0);
+        if (FSeams.WriteLog) {
+            FSeams.WriteLog(std::string("下载失败dsFail： ") + (Info.Message ? Info.Message : ""));
+        }
         PumpMessages();
         break;
     case dsError:
-        GlobalLogger->Write(std::string("下载失败dsError: ") + (Info.Message ? Info.Message : ""), 0);
+        if (FSeams.WriteLog) {
+            FSeams.WriteLog(std::string("下载失败dsError: ") + (Info.Message ? Info.Message : ""));
+        }
         PumpMessages();
         break;
     default:

@@ -1,9 +1,10 @@
 // The main window's effects on the world outside the program, gathered in one structure so that tests can
-// replace them: the two mirror addresses, the connection test, the shell, the folder picker and the end of
-// the process.
+// replace them: the two mirror addresses, the default save folder, the log, the connection test, the shell,
+// the folder picker and the end of the process.
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <QString>
 #include <QUrl>
@@ -14,6 +15,12 @@ struct TMainSeams {
     // Full addresses of the installer on the two mirrors: the "电信" line first, then the "联通" line.
     QString MirrorDX;
     QString MirrorLT;
+    // The folder to save into until the user picks another, ending in "/": "Keltrima/" beside the program,
+    // or under the user's download folder for an installed program. Made when the window is first shown.
+    QString DefaultSaveDir;
+    // Takes the window's log lines (the transfer's failure and error reports); the program binds it to its
+    // log writer. Lines are dropped when it is empty.
+    std::function<void(const std::string& Line)> WriteLog;
     // True when the machine can reach the mirrors.
     std::function<bool()> IsOnline;
     // Opens a local file or a web address with the desktop's default action; true when it was started.
@@ -32,4 +39,5 @@ bool IsLoopbackAddress(const QString& Address);
 
 // The program's own effects for the two mirror addresses given. The connection test asks the platform for a
 // non-loopback interface, except when both mirrors live on the loopback interface: reaching them needs none.
+// The default save folder and the log are the caller's to fill in.
 TMainSeams SystemSeams(const QString& MirrorDX, const QString& MirrorLT);

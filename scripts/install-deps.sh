@@ -14,6 +14,11 @@ packages=(
   python3
   # the download tests watch the durable finish of keltrima-get with strace
   strace
+  # Installing and packaging: the CJK font the embedded subset is cut from and the cutter (fonttools),
+  # DejaVu for the no-CJK-font tests, CPack's dependency list (dpkg-shlibdeps, file) and the checkers of the
+  # package and its desktop files
+  fonts-noto-cjk python3-fonttools fonts-dejavu-core
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()

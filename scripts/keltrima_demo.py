@@ -5,11 +5,13 @@ free display), and driving the program's window with xdotool.
 Every process started here is stopped by the object that started it, by its own PID."""
 
 import contextlib
+import fcntl
 import hashlib
 import os
 import random
 import shutil
 import socket
+import struct
 import subprocess
 import tempfile
 import time
@@ -55,6 +57,15 @@ def free_port(hosts):
         if all(port_is_free(h, port) for h in hosts):
             return port
     raise RuntimeError("no free port on " + ", ".join(hosts))
+
+
+def bring_loopback_up():
+    """Switches on the loopback interface of a network namespace just made (unshare --net leaves it down)."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    request = struct.pack("16sh", b"lo", 0)
+    flags = struct.unpack("16sh", fcntl.ioctl(s, 0x8913, request))[1]  # SIOCGIFFLAGS
+    fcntl.ioctl(s, 0x8914, struct.pack("16sh", b"lo", flags | 0x1))  # SIOCSIFFLAGS, IFF_UP
+    s.close()
 
 
 def wait_for(predicate, timeout, interval=0.05, what="condition"):

@@ -5,6 +5,7 @@
 #include "chrome/ModalSpeedButton.h"
 #include "chrome/WindowDrag.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QMouseEvent>
 #include <QtTest>
@@ -242,13 +243,15 @@ private slots:
         InstallCjkFontSubstitution();
         InstallCjkFontSubstitution(); // twice is the same
         QCOMPARE(QFont::substitutes(QStringLiteral("微软雅黑")),
-                 QStringList({QStringLiteral("wenquanyi micro hei"), QStringLiteral("noto sans cjk sc")}));
+                 QStringList({QStringLiteral("keltrima text"), QStringLiteral("noto sans cjk sc"),
+                              QStringLiteral("wenquanyi micro hei")}));
+        // The font the program brings is registered once, however often the substitution is installed.
+        QCOMPARE(QFontDatabase::families().count(QStringLiteral("Keltrima Text")), 1);
         const QFont font = YaheiFont(15, true);
         QCOMPARE(font.pixelSize(), 15);
         QVERIFY(font.bold());
-        QCOMPARE(QFontInfo(font).family(), QStringLiteral("WenQuanYi Micro Hei"));
-        QCOMPARE(QFontInfo(QFont(QStringLiteral("微软雅黑"))).family(),
-                 QStringLiteral("WenQuanYi Micro Hei"));
+        QCOMPARE(QFontInfo(font).family(), QStringLiteral("Keltrima Text"));
+        QCOMPARE(QFontInfo(QFont(QStringLiteral("微软雅黑"))).family(), QStringLiteral("Keltrima Text"));
     }
 };
 

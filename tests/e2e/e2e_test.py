@@ -7,11 +7,8 @@ there whatever else runs on the machine, and no traffic can leave loopback.
 
 Usage: e2e_test.py PROGRAM INSTALL_PICTURE MIRROR_PORT"""
 
-import fcntl
 import os
 import shutil
-import socket
-import struct
 import subprocess
 import sys
 import tempfile
@@ -25,14 +22,6 @@ PROGRAM = INSTALL_PICTURE = None
 PORT = 0
 SIZE = 3 * 1024 * 1024
 RATE = "768k"  # four seconds for the whole file: time enough to kill the program in the middle
-
-
-def bring_loopback_up():
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    request = struct.pack("16sh", b"lo", 0)
-    flags = struct.unpack("16sh", fcntl.ioctl(s, 0x8913, request))[1]  # SIOCGIFFLAGS
-    fcntl.ioctl(s, 0x8914, struct.pack("16sh", b"lo", flags | 0x1))  # SIOCSIFFLAGS, IFF_UP
-    s.close()
 
 
 def different_pixels(screenshot, rect, picture, workdir):
@@ -155,7 +144,7 @@ def main():
             sys.exit("no network namespace available and port %d is taken on %s" % (PORT, ", ".join(busy)))
         os.environ["KELTRIMA_E2E_NAMESPACE"] = "shared"
     if os.environ["KELTRIMA_E2E_NAMESPACE"] == "own":
-        bring_loopback_up()
+        demo.bring_loopback_up()
     unittest.main(argv=[sys.argv[0]], verbosity=2)
 
 

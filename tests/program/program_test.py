@@ -1,5 +1,6 @@
-"""The program as a process: the silent refusals, the single-instance guard, the failed start without a log
-folder, and a normal start after the program ended itself (KillProcess, exit status 255).
+"""The program as a process: the silent refusals, the single-instance guard, the failed start without any
+log folder (told in the program's own message box), and a normal start after the program ended itself
+(KillProcess, exit status 255).
 
 Usage: program_test.py KELTRIMA X11_CLOSE_WINDOW"""
 
@@ -92,15 +93,36 @@ class ProgramTest(unittest.TestCase):
             self.assertIsNone(first.poll(), "the first instance was disturbed")
             self.assertEqual(lock_holders(self.lock), {first.pid})
 
-    def test_start_fails_with_a_report_when_the_log_folder_cannot_be_made(self):
-        # A file where the folder "Keltrima" should be: no folder can be made beneath it, not even by root.
+    def test_a_start_without_any_folder_for_the_log_says_so_in_its_message_box(self):
+        # A file where the folder "Keltrima" should be, and another where the user's state folder should be:
+        # no log folder can be made, not even by root.
         with open(os.path.join(self.dir, "Keltrima"), "w") as f:
             f.write("in the way")
-        out = subprocess.run([self.exe], env=self.env(QT_QPA_PLATFORM="offscreen"), capture_output=True,
-                             timeout=30)
-        self.assertNotEqual(out.returncode, 0)
-        self.assertIn("日志路径错误，日志类对象不能被创建", out.stderr.decode("utf-8", "replace"))
-        self.assertFalse(os.path.exists(self.lock), "the lock was taken before the start failed")
+        home = os.path.join(self.dir, "home")
+        os.makedirs(home)
+        state = os.path.join(self.dir, "state")
+        with open(state, "w") as f:
+            f.write("in the way")
+        with demo.XServer() as x:
+            env = self.env(**{"DISPLAY": x.display, "HOME": home, "XDG_STATE_HOME": state})
+            env.pop("QT_QPA_PLATFORM", None)
+            with demo.program(self.exe, env) as proc:
+                box = x.find_window("错误信息.*", proc=proc)
+                shot = x.screenshot(os.path.join(self.dir, "box.png"))
+                self.assertIsNone(proc.poll(), "the program ended before its message was answered")
+                self.assertFalse(os.path.exists(self.lock), "the lock was taken before the start failed")
+                # The box closes on the key press, and the program ends before the key's release reaches a
+                # window that is gone: xdotool's complaint about that is expected.
+                x.xdotool("key", "--window", box, "Return", check=False)
+                status = proc.wait(20)
+                stderr = proc.stderr.read().decode("utf-8", "replace")
+        self.assertEqual(status, 1)
+        self.assertIn("程序初始化失败：日志路径错误，日志类对象不能被创建", stderr)
+        self.assertIn(os.path.join(self.dir, "Keltrima", "Log") + "/", stderr)
+        self.assertIn(os.path.join(state, "Keltrima", "Log") + "/", stderr)
+        self.assertTrue(os.path.getsize(shot) > 0)
+        made = [root for root, dirs, _ in os.walk(home) for d in dirs if d == "Keltrima"]
+        self.assertEqual(made, [], "the failed start made a folder of its own in the home folder")
 
     def test_started_again_after_it_ended_itself(self):
         with demo.XServer() as x:

@@ -3,6 +3,7 @@
 //   picturegen OUTDIR          writes the PNG files and their resource list pictures.qrc into OUTDIR
 //   picturegen --check DIR     fails unless DIR holds exactly what the program draws, byte for byte
 //   picturegen --sheet FILE    writes a contact sheet of all pictures at 1:1, for looking at them
+//   picturegen --icon SIZE FILE  draws the program's icon at SIZE x SIZE pixels into FILE (the build does)
 #include <cstdio>
 
 #include <QBuffer>
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 
+#include "AppIcon.h"
 #include "PictureStyle.h"
 #include "Pictures.h"
 
@@ -208,6 +210,9 @@ int main(int argc, char** argv) {
     }
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == QLatin1String("--icon")) {
+        return WriteAppIcon(args[1].toInt(), args[2]); // the icon has no text: no font needed
+    }
     const bool check = args.size() == 2 && args[0] == QLatin1String("--check");
     const bool sheet = args.size() == 2 && args[0] == QLatin1String("--sheet");
     if (!(args.size() == 1 || check || sheet) || args.last().startsWith(QLatin1Char('-'))) {
