@@ -11,9 +11,9 @@ start=$SECONDS
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELTRIMA_BUILD_GUI=OFF \
   -DCMAKE_CXX_FLAGS="-O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build-asan -j"$jobs"
+cmake --build build-asan -j"$jobs" --target keltrima_core_tests keltrima_download_tests keltrima-get
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-   ctest -j"$jobs" --output-on-failure --timeout 600 | tail -5)
+   ctest -j"$jobs" --output-on-failure --timeout 600 | tail -8)
 asan=$((SECONDS - start))
 
 start=$SECONDS
