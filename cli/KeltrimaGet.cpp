@@ -7,14 +7,15 @@
 // while it waits for the network, so the run ends within moments even while connecting or while the
 // server is silent. A second one ends the process at once.
 #include "cli/ProgressLine.h"
+#include "platform/DateTime.h"
 #include "public/HttpClientImpl.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -53,12 +54,6 @@ const char* const HelpText =
     "\n"
     "选项:\n"
     "  --help  显示本说明\n";
-
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 void InstallStopHandlers() {
     struct sigaction Action {};
@@ -100,9 +95,10 @@ int main(int argc, char** argv) {
         URL, FileName,
         [&](const THttpDownloadInfo& Info, bool&) {
             if (Info.Status == dsProgress) {
-                Progress.Show(Info, NowMs());
+                Progress.Show(Info, platform::TickCount());
             } else if ((Info.Status == dsFail || Info.Status == dsError) && Info.Message) {
-                Failures.emplace_back(Info.Message);
+                const char* const Message = Info.Message; // a packed field: copied, never bound to
+                Failures.emplace_back(Message);
             }
         },
         0, nullptr);
@@ -112,10 +108,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     // A refusal by the server is named with its status line, so that an administrator sees why.
-    const std::string Refusal = Client->GetLastRefusal();
-    for (const std::string& Text : Failures) {
-        const bool Named = Refusal.empty() || Text.find(Refusal) != std::string::npos;
-        std::fprintf(stderr, "keltrima-get: %s%s\n", Text.c_str(), Named ? "" : (" " + Refusal).c_str());
+    const std::optional<TDownloadFailure> Failure = Client->GetLastFailure();
+    const std::string Refusal =
+        Failure && IsRefusal(Failure->Kind) ? StatusText(Failure->Code, Failure->Detail) : std::string();
+    for (std::string Text : Failures) {
+        if (!Refusal.empty() && Text.find(Refusal) == std::string::npos) {
+            Text += " " + Refusal;
+        }
+        std::fprintf(stderr, "keltrima-get: %s\n", Text.c_str());
     }
     if (GStopRequested != 0) {
         std::fputs("keltrima-get: 已中断；再次运行同一命令即可继续下载\n", stderr);

@@ -9,10 +9,12 @@
 
 class QObject;
 
+// Context: an object of the calling thread (the window that waits).
 // Transfer: runs on the worker thread and gets the callback to hand to the client and the stop check to set
 // on it (safe to ask on the worker thread); its result is returned.
-// OnReport: runs on the thread of Context for every report, while the worker waits for it. An exception it
+// OnReport: runs on the calling thread for every report, while the worker waits for it. An exception it
 // raises is raised again on the worker, inside the client's call, as if the callback had run there.
+// Everything the two threads share passes through one mutex, so ThreadSanitizer sees all of it.
 // OnLoopInterrupted: called once on the calling thread when something ends the local loop (an application
 // quit) before the transfer has ended; events are then served on until the worker has ended and is joined.
 // StopRequested: asked on the calling thread about every 50 ms while the transfer runs (and after

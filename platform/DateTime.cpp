@@ -1,6 +1,9 @@
 #include "platform/DateTime.h"
 
+#include "platform/Text.h"
+
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -169,7 +172,7 @@ bool ParseHttpDate(const std::string& Text, TSystemTime& Result) {
     }
     unsigned Month = 0;
     for (unsigned i = 0; i < 12; ++i) {
-        if (strncasecmp(MonthName, Months[i], 3) == 0) {
+        if (SameText(MonthName, Months[i])) {
             Month = i + 1;
         }
     }
@@ -190,6 +193,23 @@ bool ParseHttpDate(const std::string& Text, TSystemTime& Result) {
     T = DecodeDateTime(Check); // fills the day of the week
     Result = T;
     return true;
+}
+
+std::string FormatHttpDate(TDateTime Value) {
+    static const char* const Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const TSystemTime T = DecodeDateTime(Value);
+    char Buffer[64];
+    std::snprintf(Buffer, sizeof Buffer, "%s, %02u %s %04u %02u:%02u:%02u GMT", Days[T.DayOfWeek % 7], T.Day,
+                  Months[(T.Month + 11) % 12], T.Year, T.Hour, T.Minute, T.Second);
+    return Buffer;
+}
+
+std::int64_t TickCount() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace platform

@@ -37,5 +37,10 @@ std::string FormatDateTimeIso(TDateTime Value);
 
 // An HTTP date (RFC 1123, RFC 850 or asctime form), in UTC; false when the text is none of these.
 bool ParseHttpDate(const std::string& Text, TSystemTime& Result);
+// The RFC 1123 form of a UTC date, "Tue, 14 Nov 2023 22:13:20 GMT" (whole seconds).
+std::string FormatHttpDate(TDateTime Value);
+
+// Milliseconds of a monotonic clock (for measuring how long something took; never goes back).
+std::int64_t TickCount();
 
 } // namespace platform

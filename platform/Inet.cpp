@@ -1,6 +1,8 @@
 #include "platform/Inet.h"
 
+#include "platform/HttpText.h"
 #include "platform/LastError.h"
+#include "platform/Text.h"
 
 #include <curl/curl.h>
 
@@ -9,7 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
-#include <strings.h>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -50,21 +52,6 @@ struct TSettings {
 bool Fail(int Code) {
     SetLastError(Code);
     return false;
-}
-
-bool SameName(const std::string& A, const std::string& B) {
-    return A.size() == B.size() && strncasecmp(A.c_str(), B.c_str(), A.size()) == 0;
-}
-
-std::string TrimBlanks(const std::string& S) {
-    std::string::size_type B = 0, E = S.size();
-    while (B < E && (S[B] == ' ' || S[B] == '\t' || S[B] == '\r' || S[B] == '\n')) {
-        ++B;
-    }
-    while (E > B && (S[E - 1] == ' ' || S[E - 1] == '\t' || S[E - 1] == '\r' || S[E - 1] == '\n')) {
-        --E;
-    }
-    return S.substr(B, E - B);
 }
 
 void InitCurlOnce() {
@@ -185,7 +172,7 @@ public:
     }
 
     bool IsSecure() const { return (FFlags & INTERNET_FLAG_SECURE) != 0; }
-    bool IsHead() const { return SameName(FVerb, "HEAD"); }
+    bool IsHead() const { return SameText(FVerb, "HEAD"); }
     bool StopRequested() const { return FSettings.StopCheck && FSettings.StopCheck(); }
     bool FollowsRedirects() const { return (FFlags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0; }
     std::size_t Buffered() const { return FRingEnd - FRingStart; }
@@ -222,7 +209,7 @@ public:
         if (Colon == std::string::npos || (Delim != std::string::npos && Delim < Colon)) {
             return true; // relative: same scheme
         }
-        return SameName(FLocation.substr(0, Colon), "https");
+        return SameText(FLocation.substr(0, Colon), "https");
     }
 
     static std::size_t HeaderCallback(char* Data, std::size_t Size, std::size_t Count, void* User) {
@@ -237,27 +224,12 @@ public:
             // Trailers of a chunked body: not part of the response headers.
             return Bytes;
         }
-        if (Line.compare(0, 5, "HTTP/") == 0) {
+        if (http::ParseStatusLine(Line, R.FStatusCode, R.FStatusText)) {
+            // A new response block: an interim one, a redirect or an answered challenge came before.
             R.FChallengePending = false;
             R.FBlock.clear();
             R.FBlockHasLocation = false;
             R.FLocation.clear();
-            R.FStatusCode = 0;
-            R.FStatusText.clear();
-            const std::string::size_type Sp = Line.find(' ');
-            if (Sp != std::string::npos) {
-                std::string::size_type P = Sp + 1;
-                int Code = 0;
-                while (P < Line.size() && Line[P] >= '0' && Line[P] <= '9' && Code < 100000) {
-                    Code = Code * 10 + (Line[P] - '0');
-                    ++P;
-                }
-                R.FStatusCode = Code;
-                if (P < Line.size() && Line[P] == ' ') {
-                    ++P;
-                }
-                R.FStatusText = P < Line.size() ? Line.substr(P) : std::string();
-            }
             R.FBlock.push_back(Line);
             return Bytes;
         }
@@ -270,10 +242,10 @@ public:
             R.EndBlock();
             return Bytes;
         }
-        const std::string::size_type Colon = Line.find(':');
-        if (Colon != std::string::npos && SameName(TrimBlanks(Line.substr(0, Colon)), "Location")) {
+        std::string Name, Value;
+        if (http::SplitHeaderLine(Line, Name, Value) && SameText(Name, "Location")) {
             R.FBlockHasLocation = true;
-            R.FLocation = TrimBlanks(Line.substr(Colon + 1));
+            R.FLocation = Value;
         }
         R.FBlock.push_back(Line);
         return Bytes;
@@ -533,7 +505,7 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
     }
     bool HasExpect = false;
     for (const auto& [Name, Line] : FHeaders) {
-        HasExpect = HasExpect || SameName(Name, "Expect");
+        HasExpect = HasExpect || SameText(Name, "Expect");
         curl_slist* Next = curl_slist_append(FHeaderList, Line.c_str());
         if (!Next) {
             return Fail(ERROR_INTERNET_INTERNAL_ERROR);
@@ -650,16 +622,15 @@ HRequest HttpOpenRequest(TConnection& Connection, const std::string& Verb, const
 }
 
 bool HttpAddRequestHeaders(TRequest& Request, const std::string& Line, std::uint32_t Modifiers) {
-    const std::string::size_type Colon = Line.find(':');
-    if (Colon == std::string::npos || Line.find_first_of("\r\n") != std::string::npos) {
+    std::string Name, Value;
+    if (!http::SplitHeaderLine(Line, Name, Value) || Line.find_first_of("\r\n") != std::string::npos) {
         return Fail(ERROR_HTTP_INVALID_HEADER);
     }
-    const std::string Name = TrimBlanks(Line.substr(0, Colon));
     if (Name.empty()) {
         return Fail(ERROR_HTTP_INVALID_HEADER);
     }
     for (auto& Entry : Request.FHeaders) {
-        if (SameName(Entry.first, Name)) {
+        if (SameText(Entry.first, Name)) {
             if (Modifiers & HTTP_ADDREQ_FLAG_REPLACE) {
                 Entry.second = Line;
                 return true;
@@ -716,14 +687,9 @@ bool HttpSendRequest(TRequest& Request, const void* Body, std::size_t Length) {
 namespace {
 
 bool FindHeader(const TRequest& R, const std::string& Name, std::string& Value) {
-    // The first line is the status line.
-    for (std::size_t i = 1; i < R.FFinalHeaders.size(); ++i) {
-        const std::string& Line = R.FFinalHeaders[i];
-        const std::string::size_type Colon = Line.find(':');
-        if (Colon != std::string::npos && SameName(TrimBlanks(Line.substr(0, Colon)), Name)) {
-            Value = TrimBlanks(Line.substr(Colon + 1));
-            return true;
-        }
+    if (const std::optional<std::string> Found = http::FindHeader(R.FFinalHeaders, Name)) {
+        Value = *Found;
+        return true;
     }
     return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
 }
@@ -784,18 +750,7 @@ bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64
     if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
         return false;
     }
-    if (Text.empty() || Text.size() > 19) {
-        return Fail(ERROR_HTTP_INVALID_HEADER);
-    }
-    std::uint64_t N = 0;
-    for (char C : Text) {
-        if (C < '0' || C > '9') {
-            return Fail(ERROR_HTTP_INVALID_HEADER);
-        }
-        N = N * 10 + static_cast<std::uint64_t>(C - '0');
-    }
-    Value = N;
-    return true;
+    return http::ParseLength(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
 }
 
 bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {

@@ -2,14 +2,9 @@
 
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
+#include "platform/Text.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -17,40 +12,6 @@ namespace {
 
 // A profile is a small text; a longer file is not read.
 constexpr std::size_t ProfileSizeLimit = 1024 * 1024;
-
-bool IsBlank(char C) {
-    return C == ' ' || C == '\t' || C == '\r' || C == '\n' || C == '\v' || C == '\f';
-}
-
-std::string Trim(const std::string& S) {
-    std::string::size_type B = 0, E = S.size();
-    while (B < E && IsBlank(S[B])) {
-        ++B;
-    }
-    while (E > B && IsBlank(S[E - 1])) {
-        --E;
-    }
-    return S.substr(B, E - B);
-}
-
-bool SameName(const std::string& A, const std::string& B) {
-    if (A.size() != B.size()) {
-        return false;
-    }
-    for (std::string::size_type i = 0; i < A.size(); ++i) {
-        char X = A[i], Y = B[i];
-        if (X >= 'A' && X <= 'Z') {
-            X = static_cast<char>(X - 'A' + 'a');
-        }
-        if (Y >= 'A' && Y <= 'Z') {
-            Y = static_cast<char>(Y - 'A' + 'a');
-        }
-        if (X != Y) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Cuts a UTF-8 text to at most Max bytes without splitting a character.
 std::string CutUtf8(const std::string& S, std::size_t Max) {
@@ -80,16 +41,17 @@ void TIniDocument::Parse(const std::string& Text) {
             Line.Text.pop_back();
         }
         Pos = End + 1;
-        const std::string T = Trim(Line.Text);
+        const std::string T = TrimBlanks(Line.Text);
         if (!T.empty() && T.front() == '[') {
             const std::string::size_type Close = T.find(']');
             Line.IsSection = true;
-            Line.Section = Trim(T.substr(1, Close == std::string::npos ? std::string::npos : Close - 1));
+            Line.Section =
+                TrimBlanks(T.substr(1, Close == std::string::npos ? std::string::npos : Close - 1));
         } else if (!T.empty() && T.front() != ';') {
             const std::string::size_type Eq = T.find('=');
             if (Eq != std::string::npos) {
                 Line.IsKey = true;
-                Line.Key = Trim(T.substr(0, Eq));
+                Line.Key = TrimBlanks(T.substr(0, Eq));
             }
         }
         FLines.push_back(std::move(Line));
@@ -97,7 +59,7 @@ void TIniDocument::Parse(const std::string& Text) {
 }
 
 std::optional<std::string> TIniDocument::Read(const std::string& Section, const std::string& Key) const {
-    const std::string S = Trim(Section), K = Trim(Key);
+    const std::string S = TrimBlanks(Section), K = TrimBlanks(Key);
     bool InSection = false, Seen = false;
     for (const TLine& Line : FLines) {
         if (Line.IsSection) {
@@ -105,10 +67,10 @@ std::optional<std::string> TIniDocument::Read(const std::string& Section, const 
                 // Only the first section of that name counts.
                 return std::nullopt;
             }
-            InSection = SameName(Line.Section, S);
+            InSection = SameText(Line.Section, S);
             Seen = Seen || InSection;
-        } else if (InSection && Line.IsKey && SameName(Line.Key, K)) {
-            std::string Value = Trim(Line.Text.substr(Line.Text.find('=') + 1));
+        } else if (InSection && Line.IsKey && SameText(Line.Key, K)) {
+            std::string Value = TrimBlanks(Line.Text.substr(Line.Text.find('=') + 1));
             if (Value.size() >= 2 && (Value.front() == '"' || Value.front() == '\'') &&
                 Value.back() == Value.front()) {
                 Value = Value.substr(1, Value.size() - 2);
@@ -120,7 +82,7 @@ std::optional<std::string> TIniDocument::Read(const std::string& Section, const 
 }
 
 void TIniDocument::Write(const std::string& Section, const std::string& Key, const std::string& Value) {
-    const std::string S = Trim(Section), K = Trim(Key);
+    const std::string S = TrimBlanks(Section), K = TrimBlanks(Key);
     TLine NewKey;
     NewKey.Text = K + "=" + Value;
     NewKey.Key = K;
@@ -133,18 +95,18 @@ void TIniDocument::Write(const std::string& Section, const std::string& Key, con
             if (InSection) {
                 break;
             }
-            InSection = SameName(Line.Section, S);
+            InSection = SameText(Line.Section, S);
             if (InSection) {
                 SectionAt = i;
                 InsertAt = i + 1;
             }
         } else if (InSection) {
-            if (Line.IsKey && SameName(Line.Key, K)) {
+            if (Line.IsKey && SameText(Line.Key, K)) {
                 Line = NewKey;
                 return;
             }
             // New keys go after the last non-blank line of the section.
-            if (!Trim(Line.Text).empty()) {
+            if (!TrimBlanks(Line.Text).empty()) {
                 InsertAt = i + 1;
             }
         }

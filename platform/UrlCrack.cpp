@@ -1,9 +1,9 @@
 #include "platform/UrlCrack.h"
 
 #include "platform/LastError.h"
+#include "platform/Text.h"
 
 #include <cctype>
-#include <strings.h>
 
 namespace platform {
 
@@ -56,7 +56,7 @@ bool CrackUrl(const std::string& Url, TUrlComponents& Parts, const TUrlCapacitie
     P.SchemeName = Url.substr(0, Colon);
     P.Scheme = INTERNET_SCHEME_UNKNOWN;
     for (const TSchemeInfo& S : Schemes) {
-        if (strcasecmp(S.Name, P.SchemeName.c_str()) == 0) {
+        if (SameText(S.Name, P.SchemeName)) {
             P.Scheme = S.Code;
             P.Port = S.DefaultPort;
         }

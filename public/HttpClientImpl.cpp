@@ -1,11 +1,14 @@
 #include "public/HttpClientImpl.h"
 
+#include "public/DownloadCall.h"
+
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/Process.h"
+#include "platform/Text.h"
 #include "platform/UrlCrack.h"
 
-#include <cctype>
+#include <cassert>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +17,6 @@
 #include <new>
 #include <random>
 #include <stdexcept>
-#include <strings.h>
 
 namespace inet = platform::inet;
 
@@ -81,22 +83,24 @@ std::size_t Utf8Sequence(const std::string& S, std::size_t P, std::uint32_t& Cod
     return Len;
 }
 
-bool IsBlankOrControl(char C) {
-    return static_cast<unsigned char>(C) <= 0x20;
-}
-
-std::string TrimName(const std::string& S) {
-    std::string::size_type B = 0, E = S.size();
-    while (B < E && IsBlankOrControl(S[B])) {
-        ++B;
-    }
-    while (E > B && IsBlankOrControl(S[E - 1])) {
-        --E;
-    }
-    return S.substr(B, E - B);
-}
-
 } // namespace
+
+// Marks the calling thread as the one inside a call of the client for the object's life (calls may nest
+// on one thread); debug builds assert that no other thread is inside one already.
+class TInCall {
+public:
+    explicit TInCall(THttpClient& Client) : FClient(Client), FPrevious(Client.FCallThread.load()) {
+        Client.CheckThread();
+        Client.FCallThread.store(std::this_thread::get_id());
+    }
+    ~TInCall() { FClient.FCallThread.store(FPrevious); }
+    TInCall(const TInCall&) = delete;
+    TInCall& operator=(const TInCall&) = delete;
+
+private:
+    THttpClient& FClient;
+    std::thread::id FPrevious;
+};
 
 // ---------------------------------------------------------------------------------------------------
 // Text and file helpers
@@ -233,7 +237,11 @@ std::string NewGUIDString() {
 }
 
 std::string SystemErrorText() {
-    std::string Text = platform::SysErrorMessage(platform::GetLastError());
+    return SystemErrorText(platform::GetLastError());
+}
+
+std::string SystemErrorText(int Code) {
+    std::string Text = platform::SysErrorMessage(Code);
     for (;;) {
         if (!Text.empty() && (Text.back() == ' ' || Text.back() == '.')) {
             Text.pop_back();
@@ -260,7 +268,7 @@ bool AddRequestHeaders(inet::TRequest& Request, IHttpHeaders* Headers, bool Rang
     if (Headers) {
         const std::int32_t Count = Headers->Count();
         for (std::int32_t i = 0; i < Count; ++i) {
-            const std::string Name = TrimName(Headers->Names(i));
+            const std::string Name = platform::TrimBlanksAndControls(Headers->Names(i));
             if (Name.empty()) {
                 continue;
             }
@@ -280,7 +288,30 @@ THttpClient::THttpClient() {
     Reset();
 }
 
+void THttpClient::CheckThread() const {
+    const std::thread::id InCall = FCallThread.load();
+    assert((InCall == std::thread::id() || InCall == std::this_thread::get_id()) &&
+           "a client belongs to the thread of a running call");
+    (void)InCall;
+}
+
+bool THttpClient::_AllocateReadBuffer(std::unique_ptr<char[]>& Buffer, std::size_t& Size) {
+    Buffer.reset();
+    Size = FBufferSize > 0 ? static_cast<std::size_t>(FBufferSize) : 0;
+    if (Size == 0) {
+        platform::SetLastError(EINVAL);
+        return false;
+    }
+    Buffer.reset(new (std::nothrow) char[Size]);
+    if (!Buffer) {
+        platform::SetLastError(ENOMEM);
+        return false;
+    }
+    return true;
+}
+
 void THttpClient::Reset() {
+    CheckThread();
     FAgent = platform::ExtractFileName(platform::ExecutablePath());
     FAccessType = atPreconfig;
     FProxy.clear();
@@ -353,6 +384,14 @@ std::int64_t THttpClient::GetDownloadedSize(const std::string& FileName) {
     return GetFileSize64(IsFilePresent(Temp) ? Temp : FileName);
 }
 
+std::int32_t THttpClient::DownloadFile(const std::string& URL, const std::string& FileName,
+                                       THttpDownloadCallback Callback, std::int32_t Tag,
+                                       IHttpHeaders* Headers) {
+    TInCall InCall(*this);
+    FLastFailure.reset();
+    return TDownloadCall(*this, URL, FileName, std::move(Callback), Tag, Headers).Run();
+}
+
 bool THttpClient::DeleteDownloadFiles(const std::string& FileName) {
     const std::string Temp = GetTempFileName(FileName);
     const std::string State = GetStateFileName(Temp);
@@ -390,7 +429,7 @@ bool THttpClient::_CreateInternetConnect(std::string& URL, inet::HSession& Sessi
             ErrorText = "URL类型不是HTTP/HTTPS！";
             return false;
         }
-        IsHttps = strcasecmp(Parts.SchemeName.c_str(), "https") == 0;
+        IsHttps = platform::SameText(Parts.SchemeName, "https");
         std::string UserName = Parts.UserName;
         std::string Password = Parts.Password;
 
@@ -453,7 +492,9 @@ bool THttpClient::_CreateInternetConnect(std::string& URL, inet::HSession& Sessi
     }
 }
 
-bool THttpClient::_SendRequest(inet::TRequest* Request, std::int32_t Attempts, IByteStream* Body) {
+bool THttpClient::_SendRequest(inet::TRequest* Request, std::int32_t Attempts, IByteStream* Body,
+                               TSendOutcome* Outcome) {
+    TSendOutcome Ended;
     std::string BodyBytes;
     if (Body) {
         std::int64_t Size = 0;
@@ -474,32 +515,40 @@ bool THttpClient::_SendRequest(inet::TRequest* Request, std::int32_t Attempts, I
         // No retry that ignores an unknown certificate authority: an untrusted server stays refused.
         if (!inet::HttpSendRequest(*Request, BodyBytes.empty() ? nullptr : BodyBytes.data(),
                                    BodyBytes.size())) {
-            if (platform::GetLastError() == platform::ERROR_INTERNET_OPERATION_CANCELLED) {
+            const int Code = platform::GetLastError();
+            if (Code == platform::ERROR_INTERNET_OPERATION_CANCELLED) {
+                Ended = {TSendOutcome::Cancelled, Code, ""};
                 break; // stopped: no further attempt, and no failure text
             }
-            FLastError = "[" + std::to_string(platform::GetLastError()) + "]" + SystemErrorText();
+            Ended = {TSendOutcome::Failed, Code, ""};
+            FLastError = "[" + std::to_string(Code) + "]" + SystemErrorText(Code);
             --Attempts;
             continue;
         }
         std::uint64_t Status = 0;
         if (!inet::HttpQueryInfoNumber(*Request, inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER,
                                        Status)) {
+            Ended = {TSendOutcome::Failed, platform::GetLastError(), ""};
             --Attempts;
             continue;
         }
         if (Status == 200 || Status == 206) {
+            Ended = {TSendOutcome::Accepted, static_cast<int>(Status), ""};
             Result = true;
             --Attempts;
             break;
         }
-        std::string StatusText;
-        if (inet::HttpQueryInfo(*Request, inet::HTTP_QUERY_STATUS_TEXT, StatusText)) {
-            FLastError = "[" + std::to_string(Status) + "]" + StatusText;
+        std::string Reason;
+        if (inet::HttpQueryInfo(*Request, inet::HTTP_QUERY_STATUS_TEXT, Reason)) {
+            FLastError = StatusText(static_cast<int>(Status), Reason);
         } else {
             FLastError.clear();
         }
-        FLastRefusal = "[" + std::to_string(Status) + "]" + StatusText;
+        Ended = {TSendOutcome::Refused, static_cast<int>(Status), Reason};
         --Attempts;
+    }
+    if (Outcome) {
+        *Outcome = Ended;
     }
     return Result;
 }
@@ -507,6 +556,7 @@ bool THttpClient::_SendRequest(inet::TRequest* Request, std::int32_t Attempts, I
 bool THttpClient::_HttpRequest(const std::string& Verb, const std::string& URL, IHttpHeaders* Headers,
                                IHttpResponseHeaders* ResponseHeaders, IByteStream* Body,
                                IByteStream* Response) {
+    TInCall InCall(*this);
     bool Result = false;
     std::string FailureText;
     std::string Raised;
@@ -553,27 +603,15 @@ bool THttpClient::_HttpRequest(const std::string& Verb, const std::string& URL, 
                 ResponseHeaders->SetLastModified(LastModified);
             }
         }
-        std::string UpperVerb = Verb;
-        for (char& C : UpperVerb) {
-            C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
-        }
-        if (UpperVerb == "HEAD") {
+        if (platform::SameText(Verb, "HEAD")) {
             Result = true;
             return;
         }
-        if (FBufferSize > 0) {
-            Buffer.reset(new (std::nothrow) char[static_cast<std::size_t>(FBufferSize)]);
-            if (!Buffer) {
-                platform::SetLastError(ENOMEM);
-            }
-        } else {
-            platform::SetLastError(EINVAL);
-        }
-        if (!Buffer) {
+        std::size_t Size = 0;
+        if (!_AllocateReadBuffer(Buffer, Size)) {
             FailureText = "创建缓冲区失败:" + SystemErrorText();
             return;
         }
-        const std::size_t Size = static_cast<std::size_t>(FBufferSize);
         for (;;) {
             std::size_t Count = 0;
             if (!inet::InternetReadFile(*Request, Buffer.get(), Size, Count)) {

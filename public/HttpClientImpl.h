@@ -1,13 +1,21 @@
 // The download client: THttpClient with its settings, the request machinery over platform/inet, and the
-// text and file helpers of its unit.
+// text and file helpers of its unit. The file download itself is TDownloadCall (public/DownloadCall.h).
+//
+// Threads: as IHttpClient says, a client belongs to one thread at a time, and to the thread of a call for
+// the whole call. Debug builds check it: a call, or a setter, on another thread while a call runs fails an
+// assertion.
 #pragma once
 
 #include "platform/Inet.h"
+#include "public/DownloadFailure.h"
 #include "public/HttpClientIntf.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 // The temporary folder with a trailing "/": TEMP, else TMPDIR, else /tmp; read once at start.
 extern std::string TempFolder;
@@ -45,13 +53,28 @@ constexpr std::uint32_t HttpsRequestFlags =
 // The fixed User-Agent line every request carries.
 extern const char* const RequestUserAgentLine;
 
-// The system text of the thread's last error code, trailing blanks and full stops removed.
+// The system text of an error code (of the thread's last error code without one), trailing blanks and full
+// stops removed.
+std::string SystemErrorText(int Code);
 std::string SystemErrorText();
 
 // Adds the fixed header lines, a range from From on (only when Ranged and From > 0) and the caller's
 // headers (names trimmed, blank names skipped). False at the first line the request refuses.
 bool AddRequestHeaders(platform::inet::TRequest& Request, IHttpHeaders* Headers, bool Ranged,
                        std::uint64_t From);
+
+// How _SendRequest ended.
+struct TSendOutcome {
+    enum TKind {
+        Accepted,  // the server answered 200 or 206
+        Refused,   // the server answered another status (Code, Reason)
+        Failed,    // no answer, or no attempt (Code: the Internet error code, 0 when none was made)
+        Cancelled, // the stop check ended the wait
+    };
+    TKind Kind = Failed;
+    int Code = 0;
+    std::string Reason;
+};
 
 class THttpClient : public IHttpClient, public std::enable_shared_from_this<THttpClient> {
 public:
@@ -69,22 +92,57 @@ public:
     bool GetResume() override { return FResume; }
     TBeforeDownloadEvent GetOnBeforeDownload() override { return FOnBeforeDownload; }
     std::string GetLastError() override { return FLastError; }
-    void SetAgent(const std::string& Value) override { FAgent = Value; }
-    void SetAccessType(THttpAccessType Value) override { FAccessType = Value; }
-    void SetTimeOut(std::int32_t Value) override { FTimeOut = Value; }
-    void SetProxy(const std::string& Value) override { FProxy = Value; }
-    void SetProxyUser(const std::string& Value) override { FProxyUser = Value; }
-    void SetProxyPassword(const std::string& Value) override { FProxyPassword = Value; }
-    void SetMaxFileSize(std::int64_t Value) override { FMaxFileSize = Value; }
-    void SetBufferSize(std::int32_t Value) override { FBufferSize = Value; }
-    void SetRetryCount(std::int32_t Value) override { FRetryCount = Value; }
-    void SetResume(bool Value) override { FResume = Value; }
-    void SetOnBeforeDownload(TBeforeDownloadEvent Value) override { FOnBeforeDownload = std::move(Value); }
+    void SetAgent(const std::string& Value) override {
+        CheckThread();
+        FAgent = Value;
+    }
+    void SetAccessType(THttpAccessType Value) override {
+        CheckThread();
+        FAccessType = Value;
+    }
+    void SetTimeOut(std::int32_t Value) override {
+        CheckThread();
+        FTimeOut = Value;
+    }
+    void SetProxy(const std::string& Value) override {
+        CheckThread();
+        FProxy = Value;
+    }
+    void SetProxyUser(const std::string& Value) override {
+        CheckThread();
+        FProxyUser = Value;
+    }
+    void SetProxyPassword(const std::string& Value) override {
+        CheckThread();
+        FProxyPassword = Value;
+    }
+    void SetMaxFileSize(std::int64_t Value) override {
+        CheckThread();
+        FMaxFileSize = Value;
+    }
+    void SetBufferSize(std::int32_t Value) override {
+        CheckThread();
+        FBufferSize = Value;
+    }
+    void SetRetryCount(std::int32_t Value) override {
+        CheckThread();
+        FRetryCount = Value;
+    }
+    void SetResume(bool Value) override {
+        CheckThread();
+        FResume = Value;
+    }
+    void SetOnBeforeDownload(TBeforeDownloadEvent Value) override {
+        CheckThread();
+        FOnBeforeDownload = std::move(Value);
+    }
     TStopCheck GetStopCheck() override { return FStopCheck; }
-    void SetStopCheck(TStopCheck Value) override { FStopCheck = std::move(Value); }
-    // The status line of the last answer that _SendRequest refused, as "[404]Not Found"; empty when the
-    // last DownloadFile call met no refusal.
-    std::string GetLastRefusal() const { return FLastRefusal; }
+    void SetStopCheck(TStopCheck Value) override {
+        CheckThread();
+        FStopCheck = std::move(Value);
+    }
+    // How the last DownloadFile call failed; none when it did not (or was stopped).
+    std::optional<TDownloadFailure> GetLastFailure() const { return FLastFailure; }
 
     std::shared_ptr<IHttpClient> Clone() override;
     void Reset() override;
@@ -119,27 +177,16 @@ public:
     bool _CreateInternetConnect(std::string& URL, platform::inet::HSession& Session,
                                 platform::inet::HConnection& Connection, std::string& ErrorText,
                                 bool& IsHttps);
-    // Sends up to Attempts times; true once the server answers 200 or 206. Writes LastError on failures.
-    bool _SendRequest(platform::inet::TRequest* Request, std::int32_t Attempts, IByteStream* Body);
+    // Sends up to Attempts times; true once the server answers 200 or 206. Writes LastError on failures
+    // (not on a stop, which ends the attempts), and tells how it ended in Outcome when given.
+    bool _SendRequest(platform::inet::TRequest* Request, std::int32_t Attempts, IByteStream* Body,
+                      TSendOutcome* Outcome = nullptr);
     // The general request; its failure text goes into Response (when given).
     bool _HttpRequest(const std::string& Verb, const std::string& URL, IHttpHeaders* Headers,
                       IHttpResponseHeaders* ResponseHeaders, IByteStream* Body, IByteStream* Response);
 
-    // What one DownloadFile call's reports carry besides their own fields: the callback, the tag (as the
-    // hook left it) and the result at the moment of the report.
-    struct TDownloadReportTarget {
-        THttpDownloadCallback Callback;
-        std::int32_t Tag = 0;
-        std::int32_t Result = -1;
-    };
-    // Fills one report and hands it to the callback; returns the callback's Stop answer (false without a
-    // callback). dsFail and dsError texts also become LastError, but only when a callback is given.
-    bool ReportProgress(const TDownloadReportTarget& Target, THttpDownloadStatus Status,
-                        const std::string& Message, std::int64_t Position, std::int64_t Size,
-                        std::int64_t RemainTime, std::int64_t Speed);
-    // The content length (0 when absent) and the Last-Modified date (0 when absent) of a response.
-    static void QueryContentInfo(platform::inet::TRequest& Request, std::uint64_t& ContentLength,
-                                 TDateTime& LastModified);
+    // A read buffer of BufferSize bytes; false (ENOMEM, or EINVAL for a size of 0 or less) without one.
+    bool _AllocateReadBuffer(std::unique_ptr<char[]>& Buffer, std::size_t& Size);
 
 private:
     std::string FAgent;
@@ -155,5 +202,12 @@ private:
     TBeforeDownloadEvent FOnBeforeDownload;
     TStopCheck FStopCheck;
     std::string FLastError;
-    std::string FLastRefusal;
+    std::optional<TDownloadFailure> FLastFailure;
+
+    // The thread inside a call of this client; none between calls.
+    std::atomic<std::thread::id> FCallThread{};
+    friend class TInCall;
+    friend class TDownloadCall;
+    // Debug builds: asserts that no other thread is inside a call of this client.
+    void CheckThread() const;
 };

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 using testsupport::TTempDir;
@@ -88,7 +89,7 @@ TEST(HttpClient, GetHttpClientHandsOutOneSharedObject) {
     A->SetResume(false);
 }
 
-TEST(HttpClient, CloneIsAnIndependentCopyOfAllTwelveFields) {
+TEST(HttpClient, CloneIsAnIndependentCopyOfAllTwelveFieldsAndTheStopCheck) {
     auto Original = std::make_shared<THttpClient>();
     ChangeEverything(*Original);
     int HookCalls = 0;
@@ -98,6 +99,7 @@ TEST(HttpClient, CloneIsAnIndependentCopyOfAllTwelveFields) {
     Original->SetAccessType(atDirect);
     Original->SetRetryCount(1);
     Original->Head("http://127.0.0.1:1/", nullptr); // fills LastError
+    Original->SetStopCheck([] { return true; });
 
     std::shared_ptr<IHttpClient> Copy = Original->Clone();
     ASSERT_NE(Copy.get(), Original.get());
@@ -121,6 +123,8 @@ TEST(HttpClient, CloneIsAnIndependentCopyOfAllTwelveFields) {
     bool B1 = false, B2 = false;
     Copy->GetOnBeforeDownload()(Copy, S1, S2, Tag, S3, H, U1, U2, B1, B2);
     EXPECT_EQ(HookCalls, 1) << "the clone carries the same hook";
+    ASSERT_TRUE(Copy->GetStopCheck());
+    EXPECT_TRUE(Copy->GetStopCheck()());
 
     Copy->SetResume(false);
     Copy->SetAgent("other");
@@ -215,17 +219,18 @@ TEST(HttpDownloadInfo, LayoutAndTheBeginReport) {
     EXPECT_EQ(sizeof(THttpDownloadInfo), sizeof(void*) == 8 ? 84u : 80u);
     EXPECT_EQ(offsetof(THttpDownloadInfo, Message), 22u);
     const THttpDownloadInfo Info = MakeDownloadInfo(dsBegin, 42);
-    EXPECT_EQ(Info.Reserved, 1);
-    EXPECT_EQ(Info.Status, dsBegin);
-    EXPECT_EQ(Info.Tag, 42);
-    EXPECT_EQ(Info.ResultCode, -1);
-    EXPECT_EQ(Info.Position, 0);
-    EXPECT_EQ(Info.Size, 0);
-    EXPECT_EQ(Info.Speed, 0);
-    EXPECT_EQ(Info.RemainTime, 0);
+    // The fields are packed: compared as copies (a reference to a misaligned field is undefined).
+    EXPECT_EQ(std::uint8_t{Info.Reserved}, 1);
+    EXPECT_EQ(THttpDownloadStatus{Info.Status}, dsBegin);
+    EXPECT_EQ(std::int32_t{Info.Tag}, 42);
+    EXPECT_EQ(std::int32_t{Info.ResultCode}, -1);
+    EXPECT_EQ(std::int64_t{Info.Position}, 0);
+    EXPECT_EQ(std::int64_t{Info.Size}, 0);
+    EXPECT_EQ(std::int64_t{Info.Speed}, 0);
+    EXPECT_EQ(std::int64_t{Info.RemainTime}, 0);
     EXPECT_EQ(Info.RemainTimeText.Str(), "00:00:00");
     EXPECT_EQ(Info.SpeedText.Str(), "0.00B/s");
-    EXPECT_EQ(Info.Message, nullptr);
+    EXPECT_EQ(static_cast<const char*>(Info.Message), nullptr);
 
     // Counted texts are cut to 16 bytes on a character boundary.
     TShortString16 S;
@@ -235,4 +240,35 @@ TEST(HttpDownloadInfo, LayoutAndTheBeginReport) {
     EXPECT_EQ(S.Str(), "1234567890123456");
     S.Assign("一二三四五六"); // 18 bytes: five characters fit
     EXPECT_EQ(S.Str(), "一二三四五");
+}
+
+// Debug builds check the thread contract: while a call runs on one thread, the client belongs to it, and
+// another thread that changes a setting meanwhile fails an assertion. Release builds do not check.
+TEST(HttpClientDeathTest, AnotherThreadDuringACallIsCaught) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the thread contract is checked in debug builds";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    const auto UseFromAnotherThreadDuringACall = [&] {
+        auto Client = std::make_shared<THttpClient>();
+        Client->DownloadFile(
+            "http://127.0.0.1:1/f.exe", Target,
+            [&](const THttpDownloadInfo& Info, bool&) {
+                if (Info.Status == dsBegin) {
+                    std::thread([&] { Client->SetTimeOut(5); }).join();
+                }
+            },
+            0, nullptr);
+    };
+    EXPECT_DEATH(UseFromAnotherThreadDuringACall(), "belongs to the thread of a running call");
+    // The same thread may use it during the call, and another thread after it.
+    auto Client = std::make_shared<THttpClient>();
+    Client->DownloadFile(
+        "http://127.0.0.1:1/f.exe", Target, [&](const THttpDownloadInfo&, bool&) { Client->SetTimeOut(5); },
+        0, nullptr);
+    std::thread([&] { Client->SetTimeOut(6); }).join();
+    EXPECT_EQ(Client->GetTimeOut(), 6);
+#endif
 }

@@ -95,6 +95,9 @@ double SecondsSince(std::chrono::steady_clock::time_point T) {
 } // namespace
 
 TEST_F(InetTest, ReadsNeverHoldTheWholeBody) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine: the resident size says nothing here";
+#endif
     TNginxServer Nginx;
     const std::size_t Size = 96u << 20;
     {

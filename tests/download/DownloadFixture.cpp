@@ -96,6 +96,13 @@ std::shared_ptr<THttpClient> NewResumeClient() {
     return Client;
 }
 
+std::string ReplaceAll(std::string S, const std::string& From, const std::string& To) {
+    for (std::size_t P = S.find(From); P != std::string::npos; P = S.find(From, P + To.size())) {
+        S.replace(P, From.size(), To);
+    }
+    return S;
+}
+
 std::string StateText(const std::string& ContentLen, const std::string& LastModified,
                       const std::string& ETag) {
     std::string Text = "[server]\r\nContentLen=" + ContentLen + "\r\nLastModified=" + LastModified + "\r\n";

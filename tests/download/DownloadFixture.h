@@ -53,6 +53,9 @@ TDateTime DateOf(std::int64_t UnixSeconds);
 // A new client (not the shared one) in resume mode, with a short time-out.
 std::shared_ptr<THttpClient> NewResumeClient();
 
+// S with every From replaced by To (for the "@" placeholders of fault-server scripts).
+std::string ReplaceAll(std::string S, const std::string& From, const std::string& To);
+
 // The state file as written for a length and a date (and an entity tag when not empty), CR LF lines.
 std::string StateText(const std::string& ContentLen, const std::string& LastModified,
                       const std::string& ETag = std::string());

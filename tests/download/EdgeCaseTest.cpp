@@ -54,13 +54,6 @@ struct TEdgeCase {
     std::function<void(const TRun&)> Check;
 };
 
-std::string Replace(std::string S, const std::string& From, const std::string& To) {
-    for (std::size_t P = S.find(From); P != std::string::npos; P = S.find(From, P + To.size())) {
-        S.replace(P, From.size(), To);
-    }
-    return S;
-}
-
 int GetCount(const TFaultServer& Server) {
     int N = 0;
     for (const auto& Req : Server.Requests()) {
@@ -206,7 +199,7 @@ TEST(EdgeCases, Table) {
     const std::string Body = Files.Write("body", Bytes);
     for (const TEdgeCase& C : Cases) {
         SCOPED_TRACE(C.Name);
-        TFaultServer Server(R"({"routes": {"/f.exe": )" + Replace(C.Answers, "@", Body) + "}}");
+        TFaultServer Server(R"({"routes": {"/f.exe": )" + ReplaceAll(C.Answers, "@", Body) + "}}");
         TTempDir Dir;
         if (C.Prepare) {
             C.Prepare(Dir);

@@ -33,13 +33,6 @@ const std::string RangeMismatch = "服务器返回的数据范围与请求不符
 const std::string NotAnInstaller = "服务器返回的不是安装包，请检查网络是否需要登录！";
 const std::string InUse = "该文件正在被另一个下载任务使用！";
 
-std::string Replace(std::string S, const std::string& From, const std::string& To) {
-    for (std::size_t P = S.find(From); P != std::string::npos; P = S.find(From, P + To.size())) {
-        S.replace(P, From.size(), To);
-    }
-    return S;
-}
-
 bool IsLink(const std::string& Path) {
     char Buffer[16];
     return ::readlink(Path.c_str(), Buffer, sizeof Buffer) >= 0;
@@ -92,9 +85,9 @@ TEST(Integrity, ABodyThatDoesNotMatchTheEntityIsNeverComplete) {
         const std::string Head = Full + (C.HeadWithoutLength ? R"(, "content_length": "omit"})" : "}");
         std::string Script = "[" + Head + ", " + C.Get + ", " + Full + "}]";
         for (const char* Copy : {"short", "long", "half"}) {
-            Script = Replace(Script, std::string("@") + Copy, Body + "." + Copy);
+            Script = ReplaceAll(Script, std::string("@") + Copy, Body + "." + Copy);
         }
-        TFaultServer Server(R"({"routes": {"/f.exe": )" + Replace(Script, "@", Body) + "}}");
+        TFaultServer Server(R"({"routes": {"/f.exe": )" + ReplaceAll(Script, "@", Body) + "}}");
         TTempDir Dir;
         const std::string Target = Dir.File("f.exe");
         auto Client = NewResumeClient();
@@ -151,7 +144,7 @@ TEST(Integrity, AnHtmlPageIsNeverTheInstaller) {
     const std::string Body = Files.Write("body", Bytes);
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
-        TFaultServer Server(R"({"routes": {"/f": )" + Replace(C.Answers, "@", Body) + "}}");
+        TFaultServer Server(R"({"routes": {"/f": )" + ReplaceAll(C.Answers, "@", Body) + "}}");
         TTempDir Dir;
         const std::string Target = Dir.File(C.TargetName);
         const std::string Part = Bytes.substr(0, 80000);

@@ -1,10 +1,11 @@
 #include "tests/support/FaultServer.h"
 
+#include "platform/HttpText.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
-#include <strings.h>
 #include <thread>
 
 #ifndef KELTRIMA_FAULT_SERVER_PY
@@ -14,12 +15,6 @@
 namespace testsupport {
 
 namespace {
-
-std::string Trim(const std::string& S) {
-    std::string::size_type B = S.find_first_not_of(" \t");
-    std::string::size_type E = S.find_last_not_of(" \t");
-    return B == std::string::npos ? std::string() : S.substr(B, E - B + 1);
-}
 
 std::string FromHex(const std::string& Hex) {
     std::string Out;
@@ -32,25 +27,11 @@ std::string FromHex(const std::string& Hex) {
 } // namespace
 
 std::string TRecordedRequest::Header(const std::string& Name) const {
-    for (const std::string& Line : HeaderLines) {
-        const std::string::size_type Colon = Line.find(':');
-        if (Colon != std::string::npos && Trim(Line.substr(0, Colon)).size() == Name.size() &&
-            strcasecmp(Trim(Line.substr(0, Colon)).c_str(), Name.c_str()) == 0) {
-            return Trim(Line.substr(Colon + 1));
-        }
-    }
-    return std::string();
+    return platform::http::FindHeader(HeaderLines, Name).value_or(std::string());
 }
 
 bool TRecordedRequest::HasHeader(const std::string& Name) const {
-    for (const std::string& Line : HeaderLines) {
-        const std::string::size_type Colon = Line.find(':');
-        if (Colon != std::string::npos &&
-            strcasecmp(Trim(Line.substr(0, Colon)).c_str(), Name.c_str()) == 0) {
-            return true;
-        }
-    }
-    return false;
+    return platform::http::FindHeader(HeaderLines, Name).has_value();
 }
 
 void MakeSelfSignedCertificate(const TTempDir& Dir, std::string& CertFile, std::string& KeyFile) {
