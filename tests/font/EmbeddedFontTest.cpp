@@ -34,6 +34,7 @@
 #include "forms/f_Info.h"
 #include "forms/f_Main.h"
 #include "forms/f_MsgDlgBox.h"
+#include "tests/mainwindow/QuietSeams.h"
 
 // Readable QString values in failure messages.
 void PrintTo(const QString& Text, std::ostream* Out) {
@@ -45,16 +46,6 @@ namespace {
 const char* const kNoCjkConfig = KELTRIMA_NO_CJK_FONTCONFIG;
 const char* const kWithCjkConfig = KELTRIMA_WITH_CJK_FONTCONFIG;
 const QString kMessage = QStringLiteral("网络异常，请检查网络后重试！");
-
-TMainSeams QuietSeams() {
-    TMainSeams seams;
-    seams.MirrorDX = seams.MirrorLT = QStringLiteral("http://127.0.0.1:1/a.exe");
-    seams.IsOnline = [] { return false; };
-    seams.OpenWithShell = [](const QUrl&) { return false; };
-    seams.PickFolder = [](QWidget*, const QString&) { return QString(); };
-    seams.KillProcess = [] {};
-    return seams;
-}
 
 QString TextOf(const QWidget* Widget) {
     if (const auto* label = qobject_cast<const QLabel*>(Widget)) {

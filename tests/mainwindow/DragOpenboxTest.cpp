@@ -2,6 +2,7 @@
 // press of the right, middle or left button on a window's drag area, a move and the release leave the
 // window where the pointer took it; the pointer moving on afterwards leaves it there, and the next left
 // click reaches its target.
+#include "QuietSeams.h"
 #include "chrome/CjkFont.h"
 #include "chrome/f_ShadowFrame.h"
 #include "forms/f_Info.h"
@@ -58,16 +59,6 @@ T* Child(QWidget* parent, const char* name) {
     if (child == nullptr)
         qFatal("no control %s", name);
     return child;
-}
-
-TMainSeams QuietSeams() {
-    TMainSeams seams;
-    seams.MirrorDX = seams.MirrorLT = QStringLiteral("http://127.0.0.1:1/a.exe");
-    seams.IsOnline = [] { return false; };
-    seams.OpenWithShell = [](const QUrl&) { return false; };
-    seams.PickFolder = [](QWidget*, const QString&) { return QString(); };
-    seams.KillProcess = [] {};
-    return seams;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The windows at twice the pixel density (QT_SCALE_FACTOR=2, set by the test itself): a picture on screen
 // is the drawing made at 2x, pixel for pixel, not the 1x drawing enlarged; the layout keeps its logical
 // sizes.
+#include "QuietSeams.h"
 #include "chrome/CjkFont.h"
 #include "chrome/f_ShadowFrame.h"
 #include "forms/f_Info.h"
@@ -11,16 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-TMainSeams QuietSeams() {
-    TMainSeams seams;
-    seams.MirrorDX = seams.MirrorLT = QStringLiteral("http://127.0.0.1:1/a.exe");
-    seams.IsOnline = [] { return false; };
-    seams.OpenWithShell = [](const QUrl&) { return false; };
-    seams.PickFolder = [](QWidget*, const QString&) { return QString(); };
-    seams.KillProcess = [] {};
-    return seams;
-}
 
 // The picture file drawn over white, as the page shows it, in device pixels.
 QImage OverWhite(const QImage& picture, QSize size) {

@@ -153,17 +153,6 @@ class Sway(unittest.TestCase):
             self.assertIsNone(proc.poll())
 
 
-def bring_loopback_up():
-    import fcntl
-    import socket
-    import struct
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    request = struct.pack("16sh", b"lo", 0)
-    flags = struct.unpack("16sh", fcntl.ioctl(s, 0x8913, request))[1]  # SIOCGIFFLAGS
-    fcntl.ioctl(s, 0x8914, struct.pack("16sh", b"lo", flags | 0x1))  # SIOCSIFFLAGS, IFF_UP
-    s.close()
-
-
 def main():
     global PROGRAM, PORT, SHOTS
     PROGRAM, PORT = os.path.abspath(sys.argv[1]), int(sys.argv[2])
@@ -174,7 +163,7 @@ def main():
             sys.exit("the Wayland test runs as root: sway and the program run as nobody through runuser")
         env = dict(os.environ, KELTRIMA_WL_NAMESPACE="own")
         sys.exit(subprocess.call(["unshare", "--net", sys.executable] + sys.argv, env=env))
-    bring_loopback_up()
+    demo.bring_loopback_up()
     print("screenshots in", SHOTS)
     unittest.main(argv=[sys.argv[0]], verbosity=2)
 
