@@ -8,9 +8,9 @@
 // server is silent. A second one ends the process at once.
 #include "cli/ProgressLine.h"
 #include "platform/DateTime.h"
+#include "platform/Interrupt.h"
 #include "public/HttpClientImpl.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,23 +18,11 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-// Set by the signal handler, read by the client's stop check.
-volatile std::sig_atomic_t GStopRequested = 0;
-
-extern "C" void OnStopSignal(int) {
-    if (GStopRequested != 0) {
-        // The second signal: no waiting for the client. The side files are as a stop leaves them.
-        static const char Text[] = "keltrima-get: 已中断；再次运行同一命令即可继续下载\n";
-        (void)!::write(STDERR_FILENO, Text, sizeof Text - 1);
-        ::_exit(1);
-    }
-    GStopRequested = 1;
-}
+const char* const InterruptedText = "keltrima-get: 已中断；再次运行同一命令即可继续下载\n";
 
 const char* const HelpText =
     "用法: keltrima-get URL FILE\n"
@@ -55,15 +43,6 @@ const char* const HelpText =
     "选项:\n"
     "  --help  显示本说明\n";
 
-void InstallStopHandlers() {
-    struct sigaction Action {};
-    Action.sa_handler = OnStopSignal;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, nullptr);
-    sigaction(SIGTERM, &Action, nullptr);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -83,13 +62,14 @@ int main(int argc, char** argv) {
         FileName = argv[2];
     }
 
-    InstallStopHandlers();
+    // A second signal ends the run at once; the side files are then as a stop leaves them.
+    platform::InstallInterruptHandlers(InterruptedText, 1);
 
     auto Client = std::make_shared<THttpClient>();
     Client->SetResume(true);
-    Client->SetStopCheck([] { return GStopRequested != 0; });
+    Client->SetStopCheck(platform::Interrupted);
 
-    TProgressLine Progress(stderr, ::isatty(STDERR_FILENO) == 1);
+    TProgressLine Progress(stderr, platform::StandardErrorIsTerminal());
     std::vector<std::string> Failures;
     const std::int32_t Result = Client->DownloadFile(
         URL, FileName,
@@ -117,8 +97,8 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "keltrima-get: %s\n", Text.c_str());
     }
-    if (GStopRequested != 0) {
-        std::fputs("keltrima-get: 已中断；再次运行同一命令即可继续下载\n", stderr);
+    if (platform::Interrupted()) {
+        std::fputs(InterruptedText, stderr);
         return 1;
     }
     return 2;

@@ -99,6 +99,17 @@ bool RenameFileNoReplace(const std::string& From, const std::string& To) {
     return true;
 }
 
+bool IsRegularFileOrMissing(const std::string& Path) {
+    struct stat St {};
+    if (::lstat(Path.c_str(), &St) != 0) {
+        return errno == ENOENT ? true : Fail(errno);
+    }
+    if (S_ISREG(St.st_mode)) {
+        return true;
+    }
+    return Fail(S_ISLNK(St.st_mode) ? ELOOP : S_ISDIR(St.st_mode) ? EISDIR : EINVAL);
+}
+
 bool FlushFolder(const std::string& Dir) {
     const int Fd = ::open(Dir.empty() ? "." : Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (Fd < 0) {

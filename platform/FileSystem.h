@@ -32,6 +32,9 @@ bool ForceDirectories(const std::string& Dir);
 bool DeleteFile(const std::string& Path);
 // Renames a file; fails with EEXIST when the new name exists already (nothing is replaced).
 bool RenameFileNoReplace(const std::string& From, const std::string& To);
+// True when nothing stands at Path or a regular file does; false otherwise, with ELOOP for a symbolic
+// link (not followed), EISDIR for a folder and EINVAL for anything else (a pipe, a device, a socket).
+bool IsRegularFileOrMissing(const std::string& Path);
 // Waits until the folder's entries (a rename or a deletion in it) are on the disk.
 bool FlushFolder(const std::string& Dir);
 // Replaces the file's content as a whole: the text goes into a new file beside it, reaches the disk, and

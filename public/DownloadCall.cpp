@@ -188,8 +188,12 @@ TDownloadCall::TNext TDownloadCall::Begin() {
 }
 
 // The temporary file, opened without following a link and locked for the whole call. The name must still
-// name the locked file: another run may have renamed it to its target meanwhile.
+// name the locked file: another run may have renamed it to its target meanwhile. The state file's name
+// holds a regular file or nothing, like the temporary file's.
 TDownloadCall::TNext TDownloadCall::Lock() {
+    if (!platform::IsRegularFileOrMissing(FStateName)) {
+        return FailWithSystemError(TFailureKind::CreateFile);
+    }
     for (int Attempt = 0; Attempt < 3; ++Attempt) {
         if (!FFile.OpenForWrite(FTempName, platform::TFile::OpenAlways)) {
             return FailWithSystemError(TFailureKind::CreateFile);

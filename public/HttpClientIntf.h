@@ -3,6 +3,13 @@
 //
 // Texts are UTF-8 std::strings. Optional caller-supplied objects (header lists, receivers, streams) are
 // plain pointers that may be null and need only live for the call.
+//
+// Threads: a client belongs to one thread at a time. Every operation runs on the thread that calls it and
+// returns when its work is done; DownloadFile calls its callback and the OnBeforeDownload hook on that same
+// thread, from inside the call. While a call runs, the client (the shared one of GetHttpClient included)
+// belongs to the calling thread: no other thread may call it or change its settings until the call returns
+// (debug builds check this). The one piece meant for other threads is what the stop check reads: it runs
+// on the calling thread and reads a flag another thread or a signal handler sets.
 #pragma once
 
 #include "platform/DateTime.h"

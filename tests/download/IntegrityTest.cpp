@@ -173,9 +173,9 @@ TEST(Integrity, AnHtmlPageIsNeverTheInstaller) {
     }
 }
 
-// A link planted at the temporary file's name is never written through nor renamed into the target's place,
-// whether it is there before the run or put there while the run transfers; a link at the state file's name
-// is neither read nor written through.
+// A link planted at a side file's name is never written through nor renamed into the target's place: at the
+// temporary file's or the state file's name before the run it is a failure that touches nothing, and at the
+// temporary file's name while the run transfers it keeps the file from becoming the target.
 TEST(Integrity, LinksAtTheSideFilesNamesAreNeverFollowed) {
     TTempDir Files;
     const std::string Body = Files.Write("body", Bytes);
@@ -223,13 +223,14 @@ TEST(Integrity, LinksAtTheSideFilesNamesAreNeverFollowed) {
         const std::string Target = Dir.File("f.exe");
         Dir.Write("f.exe.tmp", Bytes.substr(0, 1000));
         ASSERT_EQ(::symlink(Elsewhere.c_str(), Dir.File("f.exe.sdc").c_str()), 0);
+        const std::size_t Before = Server.Requests().size();
         TRecorder R;
-        R.StopWhen = [](const TReport& Rep) { return Rep.Status == dsProgress; };
-        EXPECT_EQ(NewResumeClient()->DownloadFile(Url, Target, R.Callback(), 0, nullptr), 1);
-        EXPECT_FALSE(Server.Requests().back().HasHeader("Range")) << "no resume from a linked state";
+        EXPECT_EQ(NewResumeClient()->DownloadFile(Url, Target, R.Callback(), 0, nullptr), -1);
+        EXPECT_EQ(R.MessageOf(dsFail), "创建下载文件失败:" + platform::SysErrorMessage(ELOOP));
+        EXPECT_EQ(Server.Requests().size(), Before) << "nothing asked";
         EXPECT_EQ(ReadFile(Elsewhere), StateText("600000", DateIso));
-        EXPECT_FALSE(IsLink(Dir.File("f.exe.sdc")));
-        EXPECT_EQ(ReadFile(Dir.File("f.exe.sdc")), StateText("600000", DateIso));
+        EXPECT_TRUE(IsLink(Dir.File("f.exe.sdc")));
+        EXPECT_EQ(ReadFile(Target + ".tmp"), Bytes.substr(0, 1000));
     }
 }
 

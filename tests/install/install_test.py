@@ -314,12 +314,18 @@ def main():
         if os.environ.get("KELTRIMA_INSTALL_NAMESPACE") is None:
             # A network namespace of its own: the program's mirror port is free there, and nothing leaves it.
             if subprocess.call(["unshare", "--net", "true"], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL) != 0:
-                print("SKIPPED: no network namespace can be made here (unshare --net)")
+                               stderr=subprocess.DEVNULL) == 0:
+                env = dict(os.environ, KELTRIMA_INSTALL_NAMESPACE="own")
+                sys.exit(subprocess.call(["unshare", "--net", sys.executable] + sys.argv, env=env))
+            # Without one, the program's port must be free on the machine itself.
+            busy = [h for h in ("127.0.0.1", "127.0.0.2") if not demo.port_is_free(h, ARGS.port)]
+            if busy:
+                print("SKIPPED: no network namespace here (unshare --net), and port %d is taken on %s"
+                      % (ARGS.port, ", ".join(busy)))
                 sys.exit(SKIPPED)
-            env = dict(os.environ, KELTRIMA_INSTALL_NAMESPACE="own")
-            sys.exit(subprocess.call(["unshare", "--net", sys.executable] + sys.argv, env=env))
-        demo.bring_loopback_up()
+            os.environ["KELTRIMA_INSTALL_NAMESPACE"] = "shared"
+        if os.environ["KELTRIMA_INSTALL_NAMESPACE"] == "own":
+            demo.bring_loopback_up()
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(globals()[ARGS.only])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

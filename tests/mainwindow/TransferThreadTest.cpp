@@ -9,10 +9,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
 #include "forms/f_TransferThread.h"
+#include "public/HttpClientImpl.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/UnansweredPort.h"
 
 namespace {
 
@@ -97,6 +102,38 @@ TEST(TransferThreadTest, AStopReachesATransferThatWaitsWithoutReports) {
     EXPECT_EQ(result, 1);
     EXPECT_TRUE(stopSeen);
     EXPECT_LT(latency, std::chrono::seconds(1));
+}
+
+TEST(TransferThreadTest, TheWindowsStopEndsADownloadThatConnectsToASilentServer) {
+    // As the window runs it: the client on the worker with the thread's stop check, connecting to a port that
+    // never answers (its connect time-out is a minute); the stop comes from the calling thread.
+    testsupport::TUnansweredPort silent;
+    testsupport::TTempDir dir;
+    QObject context;
+    bool stopWanted = false;
+    std::chrono::steady_clock::time_point wantedAt;
+    QTimer::singleShot(300, [&] {
+        stopWanted = true;
+        wantedAt = std::chrono::steady_clock::now();
+    });
+    std::string statuses;
+    const int result = RunTransferThread(
+        &context,
+        [&](const THttpDownloadCallback& Relay, const TStopCheck& StopCheck) {
+            auto client = std::make_shared<THttpClient>();
+            client->SetResume(true);
+            client->SetStopCheck(StopCheck);
+            return client->DownloadFile("http://127.0.0.1:" + std::to_string(silent.Port()) + "/f.exe",
+                                        dir.File("f.exe"), Relay, 0, nullptr);
+        },
+        [&](const THttpDownloadInfo& Info, bool&) { statuses += "BPEFX"[Info.Status]; }, nullptr,
+        [&] { return stopWanted; });
+    const auto latency = std::chrono::steady_clock::now() - wantedAt;
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(statuses, "BE");
+    EXPECT_LT(latency, std::chrono::seconds(1));
+    std::printf("window stop latency while connecting: %.0f ms\n",
+                std::chrono::duration<double, std::milli>(latency).count());
 }
 
 TEST(TransferThreadTest, AQuitOfTheEventLoopsWaitsForTheWorker) {
