@@ -88,6 +88,9 @@ QAccessibleInterface* Describe(const QString& className, QObject* object) {
         return nullptr;
     if (className == QLatin1String("TProgressPanel"))
         return new TProgressAccessible(static_cast<TProgressPanel*>(widget));
+    // A borderless form made of a plain widget is a window for a screen reader, not a filler.
+    if (className == QLatin1String("QWidget") && widget->isWindow() && !widget->inherits("QDialog"))
+        return new QAccessibleWidget(widget, QAccessible::Window);
     if (className == QLatin1String("TPNGImageButton") || className == QLatin1String("TPNGImageButtonEx") ||
         className == QLatin1String("TClickImage"))
         return new TPictureButtonAccessible(widget);

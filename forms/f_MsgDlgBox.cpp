@@ -167,6 +167,7 @@ void Tfrm_MsgDlg::Prepare(std::uint8_t kind, const QString& message, const QStri
         ui->pnlRemind->show();
         ui->cbxRemind->setChecked(checkState);
         ui->lblRemind->setText(checkCaption);
+        ui->cbxRemind->setAccessibleName(checkCaption); // its caption is a label of its own beside it
         ui->lblRemind->ensurePolished();
         ui->lblRemind->adjustSize();
     } else {
