@@ -130,6 +130,31 @@ class EndToEnd(unittest.TestCase):
                 cm.__exit__(None, None, None)
 
 
+class WindowTitles(unittest.TestCase):
+    """The window manager shows the windows' own captions, nothing added to them."""
+
+    def test_message_box_is_titled_by_its_caption(self):
+        work = tempfile.mkdtemp(prefix="keltrima-e2e-")
+        try:
+            exe = os.path.join(work, "keltrima")
+            shutil.copy2(PROGRAM, exe)
+            os.makedirs(os.path.join(work, "Keltrima"))
+            with open(os.path.join(work, "Keltrima", demo.INSTALLER_NAME), "wb") as f:
+                f.write(b"an older download")  # the download asks first whether to replace it
+            with demo.Mirrors(b"x" * 1024, port=PORT) as _, demo.XServer() as x:
+                env = x.env()
+                env["XDG_RUNTIME_DIR"] = os.path.join(work, "run")
+                os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+                with demo.program(exe, env) as proc:
+                    window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE, proc=proc)
+                    time.sleep(0.5)
+                    x.click(window, *demo.DOWNLOAD_NOW_CENTRE)
+                    box = x.find_window("确认信息.*", proc=proc)
+                    self.assertEqual(x.xdotool("getwindowname", box).strip(), "确认信息")
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     global PROGRAM, INSTALL_PICTURE, PORT
     PROGRAM, INSTALL_PICTURE, PORT = sys.argv[1], sys.argv[2], int(sys.argv[3])
