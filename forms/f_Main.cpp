@@ -390,6 +390,12 @@ void Tfrm_Main::SetProgressTotal(std::int32_t Value) {
 }
 
 void Tfrm_Main::ShowSpeed(const THttpDownloadInfo& Info) {
+    // Until the first second of the transfer has been measured, a report carries no speed and no time left;
+    // the line stays empty then rather than claim "0.00B/s" with nothing left to wait for.
+    if (Info.Speed == 0 && Info.RemainTime == 0) {
+        ui->labSpeed->clear();
+        return;
+    }
     // The speed and the time left that the report carries, as the client wrote them.
     ui->labSpeed->setText(QStringLiteral("%1  剩余 %2")
                               .arg(QString::fromStdString(Info.SpeedText.Str()),

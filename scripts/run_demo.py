@@ -30,10 +30,15 @@ def build(mirrors):
 
 def crop_to_window(x, window, shot, path, margin=8):
     left, top, width, height = x.window_geometry(window)
+    margin *= SCALE
     subprocess.run(["convert", shot, "-crop",
                     "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin, left - margin, top - margin),
                     "+repage", path], check=True)
     return path
+
+
+def scaled(point):
+    return tuple(v * SCALE for v in point)
 
 
 def headless(home, exe, out_dir):
@@ -43,10 +48,12 @@ def headless(home, exe, out_dir):
         if os.path.exists(leftover):
             os.remove(leftover)
     shots = []
-    with demo.XServer(compositor=True) as x:
+    with demo.XServer(compositor=True, size="%dx%dx24" % (1280 * SCALE, 800 * SCALE)) as x:
         env = x.env()
+        if SCALE != 1:
+            env["QT_SCALE_FACTOR"] = str(SCALE)
         with demo.program(exe, env) as proc:
-            window = x.find_window("Keltrima", size=demo.MAIN_WINDOW_SIZE)
+            window = x.find_window("Keltrima", size=scaled(demo.MAIN_WINDOW_SIZE))
             time.sleep(1.5)  # the shadow follows its form after a short delay
 
             def snap(name):
@@ -55,10 +62,11 @@ def headless(home, exe, out_dir):
                 os.remove(raw)
 
             snap("1-start.png")
-            x.click(window, *demo.DOWNLOAD_NOW_CENTRE)
+            x.click(window, *scaled(demo.DOWNLOAD_NOW_CENTRE))
             partial = target + ".tmp"
             demo.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > SIZE * 2 // 5, 60,
                           what="the download to get going")
+            time.sleep(0.8)  # past the first second of the transfer, so that the speed line has its figures
             snap("2-downloading.png")
             demo.wait_for(lambda: os.path.isfile(target), 120, what="the download to finish")
             time.sleep(1.0)
@@ -75,15 +83,19 @@ def headless(home, exe, out_dir):
 
 
 MIRRORS = None
+SCALE = 1
 
 
 def main():
-    global MIRRORS
+    global MIRRORS, SCALE
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--headless", action="store_true", help="use Xvfb even when a display is present")
     parser.add_argument("--screenshots", default=os.path.join(BUILD, "screenshots"),
                         help="where the headless run saves its screenshots")
+    parser.add_argument("--scale", type=int, choices=(1, 2), default=1,
+                        help="the headless run's screen scale (2: a high-density screen)")
     args = parser.parse_args()
+    SCALE = args.scale
     display = os.environ.get("DISPLAY") and not args.headless
     # Throttled when nobody watches, so that the screenshots catch the progress page.
     with demo.Mirrors(demo.generated_bytes(SIZE), rate=None if display else "3m") as mirrors:

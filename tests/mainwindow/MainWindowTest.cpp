@@ -686,6 +686,22 @@ TEST_F(MainWindowTest, SpeedLineShowsTheTextsOfTheLastReport) {
     info.RemainTimeText.Assign(FormatRemainTime(83000));
     window->DownloadProgress(info, stop);
     EXPECT_EQ(speed->text(), QStringLiteral("2.50MB/s  剩余 00:01:23"));
+
+    // A new attempt's first reports come before its first measurement: no speed and no time left yet, so
+    // the line is empty again instead of showing "0.00B/s  剩余 00:00:00"; a speed unknown for the time
+    // left still shows.
+    info.Speed = 0;
+    info.SpeedText.Assign(FormatSpeed(0));
+    info.RemainTime = 0;
+    info.RemainTimeText.Assign(FormatRemainTime(0));
+    window->DownloadProgress(info, stop);
+    EXPECT_TRUE(speed->text().isEmpty());
+    info.Speed = 1024;
+    info.SpeedText.Assign(FormatSpeed(1024));
+    info.RemainTime = -1;
+    info.RemainTimeText.Assign(FormatRemainTime(-1));
+    window->DownloadProgress(info, stop);
+    EXPECT_EQ(speed->text(), QStringLiteral("1024.00B/s  剩余 --:--:--"));
 }
 
 } // namespace
