@@ -114,12 +114,25 @@ TEST(KeltrimaGet, SigkillAtRandomMomentsStillEndsIdentical) {
     SCOPED_TRACE("seed " + std::to_string(Seed));
     std::mt19937 Random(Seed);
     std::uniform_int_distribution<int> Delay(30, 400);
+    std::uniform_int_distribution<int> AfterData(0, 150);
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int Kills = 0;
     int Finished = -1;
     for (int i = 0; i < 12 && std::chrono::steady_clock::now() < Deadline; ++i) {
+        const std::int64_t Before = GetFileSize64(Target + ".tmp");
         TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", Target}, Dir);
-        std::this_thread::sleep_for(std::chrono::milliseconds(Delay(Random)));
+        if (i % 2 == 0) {
+            // Every other run is killed in the middle of its body: once it has written bytes of its own, so
+            // that later runs have a part to continue even on a slow machine.
+            const auto Wait = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (GetFileSize64(Target + ".tmp") <= Before && std::chrono::steady_clock::now() < Wait) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(AfterData(Random)));
+        } else {
+            // The others at any moment: while connecting, asking for the size, taking the lock or reading.
+            std::this_thread::sleep_for(std::chrono::milliseconds(Delay(Random)));
+        }
         if (i < 8) {
             Run.Signal(SIGKILL);
             const int Code = Run.Wait(10000);
