@@ -7,17 +7,17 @@
 // while it waits for the network, so the run ends within moments even while connecting or while the
 // server is silent. A second one ends the process at once.
 #include "cli/ProgressLine.h"
+#include "platform/Console.h"
 #include "platform/DateTime.h"
+#include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
+#include "platform/Process.h"
 #include "public/HttpClientImpl.h"
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -46,21 +46,18 @@ const char* const HelpText =
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(HelpText, stdout);
+    const std::vector<std::string> Args = platform::CommandLineArguments(argc, argv);
+    if (Args.size() == 2 && (Args[1] == "--help" || Args[1] == "-h")) {
+        platform::WriteText(stdout, HelpText);
         return 0;
     }
-    if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '\0') {
-        std::fputs("用法: keltrima-get URL FILE（--help 显示说明）\n", stderr);
+    if (Args.size() != 3 || Args[1].empty() || Args[1][0] == '-' || Args[2].empty()) {
+        platform::WriteText(stderr, "用法: keltrima-get URL FILE（--help 显示说明）\n");
         return 2;
     }
-    const std::string URL = argv[1];
+    const std::string URL = Args[1];
     // The client saves into the folder part of the name: a bare name means the current folder.
-    std::error_code Error;
-    std::string FileName = std::filesystem::absolute(argv[2], Error).string();
-    if (Error) {
-        FileName = argv[2];
-    }
+    const std::string FileName = platform::AbsolutePath(Args[2]);
 
     // A second signal ends the run at once; the side files are then as a stop leaves them.
     platform::InstallInterruptHandlers(InterruptedText, 1);
@@ -95,10 +92,10 @@ int main(int argc, char** argv) {
         if (!Refusal.empty() && Text.find(Refusal) == std::string::npos) {
             Text += " " + Refusal;
         }
-        std::fprintf(stderr, "keltrima-get: %s\n", Text.c_str());
+        platform::WriteText(stderr, "keltrima-get: " + Text + "\n");
     }
     if (platform::Interrupted()) {
-        std::fputs(InterruptedText, stderr);
+        platform::WriteText(stderr, InterruptedText);
         return 1;
     }
     return 2;

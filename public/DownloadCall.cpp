@@ -8,7 +8,6 @@
 #include "public/HttpClientImpl.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -201,7 +200,8 @@ TDownloadCall::TNext TDownloadCall::Lock() {
         if (!FFile.TryLock()) {
             const int Code = platform::GetLastError();
             FFile.Close();
-            return Code == EWOULDBLOCK ? Fail(TFailureKind::InUse) : Fail(TFailureKind::CreateFile, Code);
+            return Code == platform::ERROR_LOCK_VIOLATION ? Fail(TFailureKind::InUse)
+                                                          : Fail(TFailureKind::CreateFile, Code);
         }
         if (FFile.IsAt(FTempName)) {
             if (!FFile.Created()) {
@@ -468,7 +468,8 @@ bool TDownloadCall::PutInPlace() {
     // A check of the finished file (its signature, say) belongs here: its data is on the disk, and it does
     // not have the target's name yet.
     if (!FFile.IsAt(FTempName)) {
-        Fail(TFailureKind::Rename, ESTALE, FTempName); // something else took the name meanwhile
+        // Something else took the name meanwhile.
+        Fail(TFailureKind::Rename, platform::ERROR_FILE_INVALID, FTempName);
         return false;
     }
     if (IsFilePresent(FFileName) && !platform::DeleteFile(FFileName)) {
