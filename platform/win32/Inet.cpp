@@ -466,9 +466,7 @@ std::string ResolvePath(const std::string& Path, const std::string& Location) {
 } // namespace
 
 HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const char* Proxy) {
-    if (AccessType != INTERNET_OPEN_TYPE_PRECONFIG && AccessType != INTERNET_OPEN_TYPE_DIRECT &&
-        AccessType != INTERNET_OPEN_TYPE_PROXY) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+    if (!common::KnownAccessType(AccessType)) {
         return nullptr;
     }
     HSession Session(new TSession);
@@ -514,12 +512,7 @@ void InternetSetStopCheck(TSession& Session, std::function<bool()> StopCheck) {
 
 HConnection InternetConnect(TSession& Session, const std::string& HostName, std::uint16_t Port,
                             const std::string& UserName, const std::string& Password, std::uint32_t Service) {
-    if (Service != INTERNET_SERVICE_HTTP) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
-        return nullptr;
-    }
-    if (HostName.empty()) {
-        SetLastError(ERROR_INTERNET_INVALID_URL);
+    if (!common::ConnectionAllowed(HostName, Service)) {
         return nullptr;
     }
     const std::wstring Host = Widen(HostName), User = Widen(UserName), Pass = Widen(Password);
@@ -645,22 +638,6 @@ bool HttpQueryInfo(TRequest& Request, std::uint32_t InfoLevel, std::string& Valu
         return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST); // by name: HttpQueryHeader
     }
     return QueryText(Request.FHandle->Get(), Level, std::string(), Value);
-}
-
-bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64_t& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
-        return false;
-    }
-    return http::ParseLength(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
-}
-
-bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_SYSTEMTIME, Text)) {
-        return false;
-    }
-    return ParseHttpDate(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
 }
 
 bool HttpQueryHeader(TRequest& Request, const std::string& Name, std::string& Value) {
