@@ -479,9 +479,7 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
 }
 
 HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const char* Proxy) {
-    if (AccessType != INTERNET_OPEN_TYPE_PRECONFIG && AccessType != INTERNET_OPEN_TYPE_DIRECT &&
-        AccessType != INTERNET_OPEN_TYPE_PROXY) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+    if (!common::KnownAccessType(AccessType)) {
         return nullptr;
     }
     InitCurlOnce();
@@ -508,12 +506,7 @@ bool InternetSetOption(TSession& Session, std::uint32_t Option, const std::strin
 
 HConnection InternetConnect(TSession& Session, const std::string& HostName, std::uint16_t Port,
                             const std::string& UserName, const std::string& Password, std::uint32_t Service) {
-    if (Service != INTERNET_SERVICE_HTTP) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
-        return nullptr;
-    }
-    if (HostName.empty()) {
-        SetLastError(ERROR_INTERNET_INVALID_URL);
+    if (!common::ConnectionAllowed(HostName, Service)) {
         return nullptr;
     }
     HConnection Connection(new TConnection);
@@ -642,25 +635,6 @@ bool HttpQueryInfo(TRequest& Request, std::uint32_t InfoLevel, std::string& Valu
         }
         return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST);
     }
-}
-
-bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64_t& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
-        return false;
-    }
-    return http::ParseLength(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
-}
-
-bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_SYSTEMTIME, Text)) {
-        return false;
-    }
-    if (!ParseHttpDate(Text, Value)) {
-        return Fail(ERROR_HTTP_INVALID_HEADER);
-    }
-    return true;
 }
 
 bool HttpQueryHeader(TRequest& Request, const std::string& Name, std::string& Value) {

@@ -12,6 +12,21 @@ bool Fail(int Code) {
     return false;
 }
 
+bool KnownAccessType(std::uint32_t AccessType) {
+    if (AccessType != INTERNET_OPEN_TYPE_PRECONFIG && AccessType != INTERNET_OPEN_TYPE_DIRECT &&
+        AccessType != INTERNET_OPEN_TYPE_PROXY) {
+        return Fail(ERROR_INTERNET_INVALID_OPTION);
+    }
+    return true;
+}
+
+bool ConnectionAllowed(const std::string& HostName, std::uint32_t Service) {
+    if (Service != INTERNET_SERVICE_HTTP) {
+        return Fail(ERROR_INTERNET_INVALID_OPTION);
+    }
+    return HostName.empty() ? Fail(ERROR_INTERNET_INVALID_URL) : true;
+}
+
 bool StoreOption(TSettings& S, std::uint32_t Option, std::uint32_t Value) {
     switch (Option) {
     case INTERNET_OPTION_CONNECT_TIMEOUT:
@@ -100,3 +115,23 @@ bool RedirectKeepsTls(const std::string& Location) {
 }
 
 } // namespace platform::inet::common
+
+namespace platform::inet {
+
+bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64_t& Value) {
+    std::string Text;
+    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
+        return false;
+    }
+    return http::ParseLength(Text, Value) ? true : common::Fail(ERROR_HTTP_INVALID_HEADER);
+}
+
+bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {
+    std::string Text;
+    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_SYSTEMTIME, Text)) {
+        return false;
+    }
+    return ParseHttpDate(Text, Value) ? true : common::Fail(ERROR_HTTP_INVALID_HEADER);
+}
+
+} // namespace platform::inet

@@ -1,7 +1,9 @@
 // The parts of platform/inet that do not depend on the HTTP library underneath, shared by the libcurl
 // implementation (Inet.cpp) and the Windows one (win32/Inet.cpp): the settings a session hands down to its
-// connections and requests, the request's header lines, the object path as it goes out, and the rule that
-// keeps a TLS request from being redirected to plain HTTP. Not for use outside platform/inet.
+// connections and requests, the checks of what opens a session or a connection, the request's header
+// lines, the object path as it goes out, and the rule that keeps a TLS request from being redirected to
+// plain HTTP. Not for use outside platform/inet. InetCommon.cpp also holds the number and date queries of
+// Inet.h, which read the text queries of either implementation.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,12 @@ struct TSettings {
 
 // Sets Code as the thread's last error and answers false.
 bool Fail(int Code);
+
+// False with ERROR_INTERNET_INVALID_OPTION for an access type other than preconfigured, direct and proxy.
+bool KnownAccessType(std::uint32_t AccessType);
+// False for a service other than HTTP (ERROR_INTERNET_INVALID_OPTION) or an empty host
+// (ERROR_INTERNET_INVALID_URL).
+bool ConnectionAllowed(const std::string& HostName, std::uint32_t Service);
 
 // Stores a number option (the time-outs) or a text option (proxy user name and password, CA file) in the
 // settings; false with ERROR_INTERNET_INVALID_OPTION for an option that is neither.

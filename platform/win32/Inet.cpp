@@ -20,10 +20,11 @@
 #include "platform/LastError.h"
 #include "platform/Text.h"
 #include "platform/UrlCrack.h"
+#include "platform/win32/WideText.h"
 
-#include <windows.h>
+// After Inet.h: wininet.h defines the names of its constants (ours keep their values) as macros.
+#include "platform/win32/WindowsApi.h"
 
-#include <wininet.h>
 // The A/W choosing macros of wininet.h would rename the functions of Inet.h defined below.
 #undef InternetOpen
 #undef InternetConnect
@@ -51,6 +52,8 @@ namespace {
 using TClock = std::chrono::steady_clock;
 using common::Fail;
 using common::TSettings;
+using win32::Narrow;
+using win32::Widen;
 
 // The longest single wait: the stop check is asked at least this often while a call waits.
 constexpr auto MaxWait = std::chrono::milliseconds(100);
@@ -60,27 +63,6 @@ constexpr int MaxRedirects = 10;
 constexpr DWORD PassedFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_SECURE;
 constexpr DWORD FixedFlags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                              INTERNET_FLAG_KEEP_CONNECTION;
-
-std::wstring Wide(const std::string& Text) {
-    if (Text.empty()) {
-        return std::wstring();
-    }
-    const int Size = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-    std::wstring Out(static_cast<std::size_t>(std::max(Size, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Out.data(), Size);
-    return Out;
-}
-
-std::string Narrow(const wchar_t* Text, std::size_t Length) {
-    if (Length == 0) {
-        return std::string();
-    }
-    const int Size =
-        WideCharToMultiByte(CP_UTF8, 0, Text, static_cast<int>(Length), nullptr, 0, nullptr, nullptr);
-    std::string Out(static_cast<std::size_t>(std::max(Size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text, static_cast<int>(Length), Out.data(), Size, nullptr, nullptr);
-    return Out;
-}
 
 // An absent text for an empty one: WinInet takes an empty user name for one that was given.
 const wchar_t* OrNull(const std::wstring& Text) {
@@ -263,7 +245,7 @@ bool QueryText(HINTERNET Request, DWORD Level, const std::string& Name, std::str
     if (!Request) {
         return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
-    const std::wstring WideName = Wide(Name);
+    const std::wstring WideName = Widen(Name);
     std::vector<wchar_t> Buffer(std::max<std::size_t>(256, WideName.size() + 1), L'\0');
     for (int Attempt = 0; Attempt < 3; ++Attempt) {
         std::copy(WideName.begin(), WideName.end(), Buffer.begin());
@@ -271,7 +253,7 @@ bool QueryText(HINTERNET Request, DWORD Level, const std::string& Name, std::str
         DWORD Bytes = static_cast<DWORD>(Buffer.size() * sizeof(wchar_t));
         DWORD Index = 0;
         if (HttpQueryInfoW(Request, Level, Buffer.data(), &Bytes, &Index)) {
-            Value = Narrow(Buffer.data(), Bytes / sizeof(wchar_t));
+            Value = Narrow(std::wstring(Buffer.data(), Bytes / sizeof(wchar_t)));
             return true;
         }
         const DWORD Error = ::GetLastError();
@@ -398,7 +380,7 @@ public:
 
     std::shared_ptr<THandle> Open(const std::shared_ptr<THandle>& Connection, const std::string& Verb,
                                   const std::string& Path, DWORD Flags) {
-        const std::wstring WideVerb = Wide(Verb), WidePath = Wide(Path);
+        const std::wstring WideVerb = Widen(Verb), WidePath = Widen(Path);
         auto Handle = std::make_shared<THandle>(nullptr, Connection);
         HINTERNET H = HttpOpenRequestW(Connection->Get(), WideVerb.c_str(), WidePath.c_str(), L"HTTP/1.1",
                                        nullptr, nullptr, (Flags & PassedFlags) | FixedFlags,
@@ -410,7 +392,8 @@ public:
         Handle->Set(H);
         if (FSettings.AccessType == INTERNET_OPEN_TYPE_PROXY) {
             // The proxy's credentials answer its challenge (407).
-            const std::wstring User = Wide(FSettings.ProxyUserName), Password = Wide(FSettings.ProxyPassword);
+            const std::wstring User = Widen(FSettings.ProxyUserName),
+                               Password = Widen(FSettings.ProxyPassword);
             if (!User.empty()) {
                 InternetSetOptionW(H, INTERNET_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(User.c_str()),
                                    static_cast<DWORD>(User.size()));
@@ -421,7 +404,7 @@ public:
             }
         }
         for (const auto& Entry : FHeaders) {
-            const std::wstring Line = Wide(Entry.second);
+            const std::wstring Line = Widen(Entry.second);
             if (!HttpAddRequestHeadersW(H, Line.c_str(), static_cast<DWORD>(Line.size()),
                                         HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
                 Fail(InternetError(::GetLastError()));
@@ -483,9 +466,7 @@ std::string ResolvePath(const std::string& Path, const std::string& Location) {
 } // namespace
 
 HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const char* Proxy) {
-    if (AccessType != INTERNET_OPEN_TYPE_PRECONFIG && AccessType != INTERNET_OPEN_TYPE_DIRECT &&
-        AccessType != INTERNET_OPEN_TYPE_PROXY) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+    if (!common::KnownAccessType(AccessType)) {
         return nullptr;
     }
     HSession Session(new TSession);
@@ -495,7 +476,7 @@ HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const 
     if (AccessType == INTERNET_OPEN_TYPE_PROXY && Proxy) {
         S.Proxy = ProxyAddress(Proxy);
     }
-    const std::wstring WideAgent = Wide(Agent), WideProxy = Wide(S.Proxy);
+    const std::wstring WideAgent = Widen(Agent), WideProxy = Widen(S.Proxy);
     HINTERNET H =
         InternetOpenW(WideAgent.c_str(), AccessType,
                       AccessType == INTERNET_OPEN_TYPE_PROXY ? OrNull(WideProxy) : nullptr, nullptr, 0);
@@ -531,15 +512,10 @@ void InternetSetStopCheck(TSession& Session, std::function<bool()> StopCheck) {
 
 HConnection InternetConnect(TSession& Session, const std::string& HostName, std::uint16_t Port,
                             const std::string& UserName, const std::string& Password, std::uint32_t Service) {
-    if (Service != INTERNET_SERVICE_HTTP) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+    if (!common::ConnectionAllowed(HostName, Service)) {
         return nullptr;
     }
-    if (HostName.empty()) {
-        SetLastError(ERROR_INTERNET_INVALID_URL);
-        return nullptr;
-    }
-    const std::wstring Host = Wide(HostName), User = Wide(UserName), Pass = Wide(Password);
+    const std::wstring Host = Widen(HostName), User = Widen(UserName), Pass = Widen(Password);
     HINTERNET H = InternetConnectW(Session.FHandle->Get(), Host.c_str(), Port, OrNull(User), OrNull(Pass),
                                    INTERNET_SERVICE_HTTP, 0, 0);
     if (!H) {
@@ -615,7 +591,7 @@ bool HttpSendRequest(TRequest& Request, const void* Body, std::size_t Length) {
                 (Parts.Scheme != INTERNET_SCHEME_HTTP && Parts.Scheme != INTERNET_SCHEME_HTTPS)) {
                 return Fail(ERROR_HTTP_REDIRECT_FAILED);
             }
-            const std::wstring Host = Wide(Parts.HostName);
+            const std::wstring Host = Widen(Parts.HostName);
             HINTERNET H = InternetConnectW(R.FConnection->Parent()->Get(), Host.c_str(), Parts.Port, nullptr,
                                            nullptr, INTERNET_SERVICE_HTTP, 0, 0);
             if (!H) {
@@ -662,22 +638,6 @@ bool HttpQueryInfo(TRequest& Request, std::uint32_t InfoLevel, std::string& Valu
         return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST); // by name: HttpQueryHeader
     }
     return QueryText(Request.FHandle->Get(), Level, std::string(), Value);
-}
-
-bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64_t& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
-        return false;
-    }
-    return http::ParseLength(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
-}
-
-bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_SYSTEMTIME, Text)) {
-        return false;
-    }
-    return ParseHttpDate(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
 }
 
 bool HttpQueryHeader(TRequest& Request, const std::string& Name, std::string& Value) {
