@@ -9,6 +9,15 @@
 
 namespace testsupport {
 
+namespace {
+
+// Our UTF-8 names as paths: on Windows a narrow name would be read in the ANSI code page.
+std::filesystem::path Utf8Path(const std::string& Name) {
+    return std::filesystem::path(std::u8string(Name.begin(), Name.end()));
+}
+
+} // namespace
+
 TTempDir::TTempDir() {
     // TMPDIR when it is a path both sides agree on; under Wine the servers are Unix programs and read the
     // same "/tmp/..." names the tests write.
@@ -31,13 +40,13 @@ TTempDir::TTempDir() {
 
 TTempDir::~TTempDir() {
     std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
+    std::filesystem::remove_all(Utf8Path(FPath), Ignored);
 }
 
 std::string TTempDir::Write(const std::string& Name, const std::string& Content) const {
     const std::string Path = File(Name);
-    std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    std::filesystem::create_directories(Utf8Path(Path).parent_path());
+    std::ofstream Out(Utf8Path(Path), std::ios::binary | std::ios::trunc);
     Out.write(Content.data(), static_cast<std::streamsize>(Content.size()));
     if (!Out) {
         throw std::runtime_error("cannot write " + Path);
@@ -46,7 +55,7 @@ std::string TTempDir::Write(const std::string& Name, const std::string& Content)
 }
 
 std::string ReadFile(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
+    std::ifstream In(Utf8Path(Path), std::ios::binary);
     if (!In) {
         throw std::runtime_error("cannot read " + Path);
     }
