@@ -351,16 +351,21 @@ TDownloadCall::TNext TDownloadCall::TakePart(TEntityFacts& Answer) {
     return TNext::Go;
 }
 
-// The whole entity comes. When the answer names the same version as the HEAD (the same date and entity tag),
-// both lengths must agree, and the HEAD's holds where the answer has none; a new version brings its own.
+// The whole entity comes. When the answer names the same version as the HEAD (the same date and entity tag,
+// or none of its own), both lengths must agree, and the HEAD's holds where the answer has none; a new version
+// brings its own length. A body that announces no length is held to the HEAD's all the same: its early end
+// (a closed connection) must never pass for the whole file.
 TDownloadCall::TNext TDownloadCall::TakeWhole(const TEntityFacts& Answer) {
+    const bool NamesNoVersion = Answer.LastModified == 0 && Answer.ETag.empty();
     const bool SameVersion =
-        FHeadAsked && Answer.LastModified == FHead.LastModified && Answer.ETag == FHead.ETag;
+        FHeadAsked &&
+        (NamesNoVersion || (Answer.LastModified == FHead.LastModified && Answer.ETag == FHead.ETag));
     if (SameVersion && FHead.Length > 0 && Answer.Length > 0 && Answer.Length != FHead.Length) {
         return Fail(TFailureKind::SizeMismatch);
     }
-    const std::uint64_t Length = SameVersion && FHead.Length > 0 ? FHead.Length : Answer.Length;
-    FEntity = Answer;
+    const std::uint64_t Length =
+        (SameVersion || Answer.Length == 0) && FHead.Length > 0 ? FHead.Length : Answer.Length;
+    FEntity = SameVersion ? FHead : Answer;
     FEntity.Length = Length;
     if (FClient.FResume && TooLarge(FEntity.Length)) {
         return Fail(TFailureKind::TooLarge);
