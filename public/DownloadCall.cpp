@@ -443,8 +443,10 @@ TDownloadCall::TNext TDownloadCall::EndOfBody(std::int64_t RemainTime, std::int6
 void TDownloadCall::Finish() {
     FBuffer.reset();
     if (FFile.IsOpen()) {
-        if (FResult == 0 && FTempInUse) {
-            FFile.SetWriteTime(FEntity.LastModified); // fails, and is skipped, for dates before 1601 (0 too)
+        if (FResult == 0 && FTempInUse && FEntity.LastModified != 0) {
+            // Without a Last-Modified (the date 0) the file keeps the time of its last write; a date before
+            // 1601 fails here and is skipped.
+            FFile.SetWriteTime(FEntity.LastModified);
         }
         if (FResult == 0 && !FTargetFoundComplete && FTempName != FFileName) {
             PutInPlace();

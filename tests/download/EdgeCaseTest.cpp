@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -107,6 +108,13 @@ TEST(EdgeCases, Table) {
          1, "BPE", "",
          [](const TRun& Run) {
              EXPECT_EQ(ReadFile(Run.Dir.File("f.exe.sdc")), StateText("100000", "1899-12-30 00:00:00"));
+         }},
+        {"no Last-Modified, complete: the file keeps the time of its own last write",
+         R"([{"body_file": "@"}])", nullptr, nullptr, nullptr, 0, "BP+E", "",
+         [](const TRun& Run) {
+             EXPECT_EQ(ReadFile(Run.Target), Bytes);
+             EXPECT_GT(GetFileWriteTime(Run.Target), DateOf(std::time(nullptr) - 3600))
+                 << "not a date of 1899";
          }},
         {"above MaxFileSize: fails before any transfer", R"([{"body": "", "content_length": "2097152001"}])",
          nullptr, nullptr, nullptr, -1, "BFE", "超过下载文件大小限制！",
