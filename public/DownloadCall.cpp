@@ -413,6 +413,9 @@ TDownloadCall::TNext TDownloadCall::Transfer() {
         if (!FFile.Write(FBuffer.get(), Count)) {
             return FailWithSystemError(TFailureKind::Write);
         }
+        if (const std::optional<TFailureKind> Overrun = Overran()) {
+            return Fail(*Overrun);
+        }
         if (StopRequested()) {
             return TNext::Stopped;
         }
@@ -423,6 +426,20 @@ TDownloadCall::TNext TDownloadCall::Transfer() {
             return TNext::Stopped;
         }
     }
+}
+
+// A body that runs past the entity's length is no copy of it, and one without a length may not run past
+// MaxFileSize in resume mode: either ends the transfer at once rather than when the disk is full. The part
+// is longer than the entity then, so the next run starts over.
+std::optional<TFailureKind> TDownloadCall::Overran() const {
+    const std::uint64_t Done = FStartPos + FReceived;
+    if (FEntity.Length > 0 && Done > FEntity.Length) {
+        return TFailureKind::SizeMismatch;
+    }
+    if (FEntity.Length == 0 && FClient.FResume && TooLarge(Done)) {
+        return TFailureKind::TooLarge;
+    }
+    return std::nullopt;
 }
 
 // The body has ended: the last report repeats the last measurement (its Stop answer comes too late to

@@ -136,6 +136,41 @@ TEST(Integrity, ABodyThatDoesNotMatchTheEntityIsNeverComplete) {
     }
 }
 
+// A body that runs on past the entity's length, or in resume mode past MaxFileSize when no length was
+// announced, is cut off there instead of being written until the disk is full.
+TEST(Integrity, ABodyThatRunsPastItsLengthIsCutOffThere) {
+    const std::string Endless = BinaryPattern(6 * 1024 * 1024, 17);
+    struct TCase {
+        const char* Name;
+        std::string HeadLength; // the HEAD's Content-Length: a number, or "omit"
+        std::int64_t MaxFileSize;
+        std::string FailText;
+    };
+    const TCase Cases[] = {
+        {"past the length the HEAD announced", "600000", 2097152000, SizeMismatch},
+        {"no length announced, past MaxFileSize", "omit", 600000, "超过下载文件大小限制！"},
+    };
+    TTempDir Files;
+    const std::string Body = Files.Write("body", Endless);
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const std::string Answer = R"({"body_file": ")" + Body + R"(", "last_modified": ")" + Date + "\"";
+        TFaultServer Server(R"({"routes": {"/f.exe": [)" + Answer + R"(, "content_length": ")" +
+                            C.HeadLength + R"("}, )" + Answer + R"(, "content_length": "omit"}]}})");
+        TTempDir Dir;
+        const std::string Target = Dir.File("f.exe");
+        auto Client = NewResumeClient();
+        Client->SetMaxFileSize(C.MaxFileSize);
+        TRecorder R;
+        EXPECT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, R.Callback(), 0, nullptr), -1);
+        EXPECT_EQ(R.MessageOf(dsFail), C.FailText);
+        EXPECT_FALSE(IsFilePresent(Target));
+        const std::int64_t Kept = GetFileSize64(Target + ".tmp");
+        EXPECT_GT(Kept, 600000);
+        EXPECT_LE(Kept, 600000 + Client->GetBufferSize()) << "no further than the read that passed the limit";
+    }
+}
+
 // A captive portal answers with its login page: whether to the HEAD and the GET or to the GET only, the page
 // never becomes the installer, and a part from an earlier run stays with its state. A target that is itself
 // a web page may be one.
