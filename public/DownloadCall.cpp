@@ -337,18 +337,27 @@ TDownloadCall::TNext TDownloadCall::TakePart(TEntityFacts& Answer) {
     platform::http::TContentRange Range;
     if (!inet::HttpQueryHeader(*FRequest, "Content-Range", Text) ||
         !platform::http::ParseContentRange(Text, Range) || Range.First != Asked) {
-        return Fail(TFailureKind::RangeMismatch);
+        return WrongRange();
     }
     const std::uint64_t End = Range.Last + 1;
     const std::uint64_t Complete = Range.Complete.value_or(Known);
     if (Complete == 0 || End != Complete || (Known > 0 && Complete != Known)) {
-        return Fail(TFailureKind::RangeMismatch);
+        return WrongRange();
     }
     if (Answer.Length > 0 && Answer.Length != End - Range.First) {
         return Fail(TFailureKind::SizeMismatch);
     }
     Answer.Length = Complete;
     return TNext::Go;
+}
+
+// A part this server does not continue as asked is not asked for again: without its state the next run
+// fetches the whole file instead of failing on the same range for ever. The part itself stays until then.
+TDownloadCall::TNext TDownloadCall::WrongRange() {
+    if (FIsResume && IsFilePresent(FStateName)) {
+        platform::DeleteFile(FStateName);
+    }
+    return Fail(TFailureKind::RangeMismatch);
 }
 
 // The whole entity comes. When the answer names the same version as the HEAD (the same date and entity tag,
