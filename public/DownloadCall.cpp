@@ -348,6 +348,9 @@ TDownloadCall::TNext TDownloadCall::TakePart(TEntityFacts& Answer) {
         return Fail(TFailureKind::SizeMismatch);
     }
     Answer.Length = Complete;
+    if (FIsResume) {
+        FEntity.Length = Complete; // the same, unless a hook resumed without a length
+    }
     return TNext::Go;
 }
 

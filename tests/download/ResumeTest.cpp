@@ -317,3 +317,31 @@ TEST(Resume, BeforeDownloadHookSeesAndSteersTheTransfer) {
     EXPECT_EQ(Gets(Server).back().Header("Range"), "bytes=30000-");
     EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
 }
+
+// A hook that resumes on its own and leaves no length: the 206's complete length is the entity's, so a body
+// that ends early (its connection closed, no Content-Length) is no complete file.
+TEST(Resume, AHookWithoutALengthIsHeldToThe206sCompleteLength) {
+    TTempDir Files;
+    const std::string Bytes = BinaryPattern(90000, 3);
+    const std::string Body = Files.Write("a", Bytes);
+    TFaultServer Server(Script(
+        {Answer(Body, OldDate), Answer(Body, OldDate, R"("content_length": "omit", "close_after": 20000)")}));
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    Dir.Write("f.exe.tmp", Bytes.substr(0, 30000));
+    auto Client = NewResumeClient();
+    Client->SetOnBeforeDownload([](std::shared_ptr<IHttpClient>, std::string&, std::string&, std::int32_t&,
+                                   std::string, IHttpHeaders*&, std::uint32_t& StartPos,
+                                   std::uint32_t& ContentLength, bool& IsResume, bool& Handled) {
+        StartPos = 30000;
+        ContentLength = 0;
+        IsResume = true;
+        Handled = true;
+    });
+    TRecorder R;
+    EXPECT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, R.Callback(), 0, nullptr), -1);
+    EXPECT_EQ(Gets(Server).back().Header("Range"), "bytes=30000-");
+    EXPECT_EQ(R.MessageOf(dsFail), "下载文件与服务器上记录的大小不一致，请重试!");
+    EXPECT_FALSE(IsFilePresent(Target));
+    EXPECT_EQ(ReadFile(Target + ".tmp"), Bytes.substr(0, 50000));
+}
