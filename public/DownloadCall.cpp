@@ -507,7 +507,8 @@ bool TDownloadCall::PutInPlace() {
         Fail(TFailureKind::Rename, ESTALE, FTempName); // something else took the name meanwhile
         return false;
     }
-    if (IsFilePresent(FFileName) && !platform::DeleteFile(FFileName)) {
+    // A link at the target's name gives way like a file, also one that points to nothing.
+    if (platform::NameIsTaken(FFileName) && !platform::DeleteFile(FFileName)) {
         FailWithSystemError(TFailureKind::DeleteTarget, FFileName);
         return false;
     }

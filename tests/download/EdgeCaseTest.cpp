@@ -185,6 +185,16 @@ TEST(EdgeCases, Table) {
              EXPECT_THAT(Run.R.MessageOf(dsFail), StartsWith("删除[" + Run.Target + "]文件失败:"));
              EXPECT_EQ(ReadFile(Run.Target + ".tmp"), Bytes);
          }},
+        {"a link at the target's name, even one to nothing, is replaced by the file", "[" + Plain + "]",
+         [](const TTempDir& D) {
+             ASSERT_EQ(::symlink(D.File("gone.exe").c_str(), D.File("f.exe").c_str()), 0);
+         },
+         nullptr, nullptr, 0, "BP+E", "",
+         [](const TRun& Run) {
+             EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(Run.Target)));
+             EXPECT_EQ(ReadFile(Run.Target), Bytes);
+             EXPECT_FALSE(IsFilePresent(Run.Dir.File("gone.exe")));
+         }},
         {"error raised in the callback: finish, then dsError", "[" + Plain + "]", nullptr, nullptr,
          [](const TReport& R) -> bool {
              if (R.Status == dsProgress) {
