@@ -10,12 +10,14 @@
 #include "platform/IniFile.h"
 #include "platform/LastError.h"
 #include "platform/Process.h"
+#include "platform/Signature.h"
 #include "platform/win32/WideText.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -218,7 +220,8 @@ TEST(WindowsProcess, SingleInstanceMutexExecutableAndConnectionState) {
 TEST(WindowsProcess, SystemTextsAreWin32sAndTheNetworkTextsOurs) {
     EXPECT_EQ(SysErrorMessage(ERROR_INTERNET_TIMEOUT), "操作超时");
     EXPECT_EQ(SysErrorMessage(ERROR_INTERNET_CANNOT_CONNECT), "无法连接到服务器");
-    for (const int Code : {static_cast<int>(ERROR_ACCESS_DENIED), ERROR_FILE_NOT_FOUND, ERROR_LOCK_VIOLATION}) {
+    for (const int Code :
+         {static_cast<int>(ERROR_ACCESS_DENIED), ERROR_FILE_NOT_FOUND, ERROR_LOCK_VIOLATION}) {
         const std::string Text = SysErrorMessage(Code);
         EXPECT_EQ(Text, SystemErrorText(Code).substr(0, Text.size())) << Code;
         ASSERT_FALSE(Text.empty()) << Code;
@@ -238,4 +241,16 @@ TEST(WindowsConsole, TextToAFileStaysUtf8) {
     WriteText(Out, "已中断\n");
     std::fclose(Out);
     EXPECT_EQ(testsupport::ReadFile(Path), "已中断\n");
+}
+
+// The Windows build has no Ed25519: the check says so for every file, the key and signature texts still
+// parse.
+TEST(WindowsSignature, TheCheckIsUnavailableAndNeverValid) {
+    TTempDir Dir;
+    const std::string File = Dir.Write("setup.exe", "MZ");
+    const std::optional<TEd25519Key> Key = ParseEd25519Key(std::string(43, 'A') + "=");
+    const std::optional<TEd25519Signature> Signature = ParseEd25519Signature(std::string(86, 'A') + "==");
+    ASSERT_TRUE(Key && Signature);
+    EXPECT_EQ(VerifyFileSignature(File, *Key, *Signature), TSignatureCheck::Unavailable);
+    EXPECT_EQ(VerifyFileSignature(Dir.File("missing"), *Key, *Signature), TSignatureCheck::Unavailable);
 }
