@@ -105,6 +105,14 @@ bool PathExists(const std::string& Path) {
     return GetFileAttributesEx(Path, Data);
 }
 
+bool NameIsTaken(const std::string& Path) {
+    // The attributes of a link are its own: one that points to nothing is found as well.
+    if (::GetFileAttributesW(WidePath(Path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return FailWithLastError();
+    }
+    return true;
+}
+
 bool SetFileWriteTime(const std::string& Path, TDateTime Time) {
     FILETIME FileTime{};
     if (!win32::DateTimeToFileTime(Time, FileTime)) {
