@@ -6,8 +6,9 @@ set -euo pipefail
 case "${1:-}" in
 start)
   mkdir -p "$WINEPREFIX"
-  # Stays up to a minute after its last client, should the stop never come.
-  wineserver -p60
+  # In the background, its output nowhere (a test's pipes would keep the test waiting for it); it stays up
+  # a minute after its last client, should the stop never come.
+  wineserver -p60 </dev/null >/dev/null 2>&1 &
   start=$SECONDS
   wineboot -i >/dev/null 2>&1
   echo "Wine prefix ready in $((SECONDS - start)) s: $WINEPREFIX"
