@@ -68,26 +68,6 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& A, const BY_HANDLE_FILE_INFORMAT
 
 } // namespace
 
-TFile::~TFile() {
-    Close();
-}
-
-TFile::TFile(TFile&& Other) noexcept
-    : FHandle(std::exchange(Other.FHandle, -1)), FCreated(Other.FCreated), FPosition(Other.FPosition),
-      FWriteBackFrom(Other.FWriteBackFrom), FWriteBackStep(Other.FWriteBackStep) {}
-
-TFile& TFile::operator=(TFile&& Other) noexcept {
-    if (this != &Other) {
-        Close();
-        FHandle = std::exchange(Other.FHandle, -1);
-        FCreated = Other.FCreated;
-        FPosition = Other.FPosition;
-        FWriteBackFrom = Other.FWriteBackFrom;
-        FWriteBackStep = Other.FWriteBackStep;
-    }
-    return *this;
-}
-
 bool TFile::OpenForWrite(const std::string& Path, TCreation Creation) {
     Close();
     const HANDLE Handle = OpenNoFollow(win32::WidePath(Path), FCreated);
