@@ -9,6 +9,15 @@
 
 namespace testsupport {
 
+namespace {
+
+// Names are UTF-8 (Chinese ones too); on Windows the path converts them to the wide calls' UTF-16.
+std::filesystem::path PathOf(const std::string& Utf8) {
+    return std::filesystem::path(std::u8string(Utf8.begin(), Utf8.end()));
+}
+
+} // namespace
+
 TTempDir::TTempDir() {
     // TMPDIR when it is a path both sides agree on; under Wine the servers are Unix programs and read the
     // same "/tmp/..." names the tests write.
@@ -36,8 +45,8 @@ TTempDir::~TTempDir() {
 
 std::string TTempDir::Write(const std::string& Name, const std::string& Content) const {
     const std::string Path = File(Name);
-    std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    std::filesystem::create_directories(PathOf(Path).parent_path());
+    std::ofstream Out(PathOf(Path), std::ios::binary | std::ios::trunc);
     Out.write(Content.data(), static_cast<std::streamsize>(Content.size()));
     if (!Out) {
         throw std::runtime_error("cannot write " + Path);
@@ -46,7 +55,7 @@ std::string TTempDir::Write(const std::string& Name, const std::string& Content)
 }
 
 std::string ReadFile(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
+    std::ifstream In(PathOf(Path), std::ios::binary);
     if (!In) {
         throw std::runtime_error("cannot read " + Path);
     }
