@@ -15,6 +15,7 @@
 #include "public/HttpClientImpl.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ const char* const HelpText =
     "\n"
     "从 URL 下载一个文件并保存为 FILE（HTTP 或 HTTPS）。\n"
     "\n"
+    "FILE 是要保存的文件名，不能是文件夹。\n"
     "下载中的数据先写入 FILE.tmp，断点信息写入 FILE.sdc；传输完整后 FILE.tmp 才改名为 FILE，\n"
     "并带上服务器的修改时间。中断后再次运行同一命令，只要服务器上的文件大小和日期未变，\n"
     "就从中断处继续下载。FILE 已完整时不再传输。\n"
@@ -58,6 +60,14 @@ int main(int argc, char** argv) {
     const std::string URL = Args[1];
     // The client saves into the folder part of the name: a bare name means the current folder.
     const std::string FileName = platform::AbsolutePath(Args[2]);
+    // A folder cannot take the file's name: refused now, not after the whole transfer, and without side
+    // files left beside or inside it.
+    platform::TFileAttributeData Target;
+    if (std::strchr(platform::PathDelimiters, FileName.back()) != nullptr ||
+        (platform::GetFileAttributesEx(FileName, Target) && Target.IsDirectory)) {
+        platform::WriteText(stderr, "keltrima-get: FILE 不能是文件夹: " + Args[2] + "\n");
+        return 2;
+    }
 
     // A second signal ends the run at once; the side files are then as a stop leaves them.
     platform::InstallInterruptHandlers(InterruptedText, 1);

@@ -132,6 +132,9 @@ void Tfrm_Main::FormShow() {
         return;
     }
     FShownOnce = true;
+    // Enter or Space on a window just opened starts the download (the window's main action), never the
+    // minimise button that comes first in the widget tree.
+    ui->btnDownloadNow->setFocus(Qt::OtherFocusReason);
     const QString folder = FSeams.DefaultSaveDir;
     if (!folder.isEmpty()) {
         QDir().mkpath(folder); // a folder that cannot be made shows up as a failed download

@@ -41,6 +41,14 @@ bool PathExists(const std::string& Path) {
     return GetFileAttributesEx(Path, Data);
 }
 
+bool NameIsTaken(const std::string& Path) {
+    struct stat St {};
+    if (::lstat(Path.c_str(), &St) != 0) {
+        return Fail(errno);
+    }
+    return true;
+}
+
 bool SetFileWriteTime(const std::string& Path, TDateTime Time) {
     timespec Times[2];
     if (!DateTimeToUnixTime(Time, Times[1])) {

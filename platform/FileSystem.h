@@ -27,6 +27,9 @@ struct TFileAttributeData {
 bool GetFileAttributesEx(const std::string& Path, TFileAttributeData& Data);
 // True when the attributes of the path can be read: files and folders both count.
 bool PathExists(const std::string& Path);
+// True when anything stands at the name: a file, a folder, or a symbolic link (not followed, so one that
+// points to nothing counts as well).
+bool NameIsTaken(const std::string& Path);
 // Sets the last-write (and last-access) time of a file, in UTC. False for dates before 1601.
 bool SetFileWriteTime(const std::string& Path, TDateTime Time);
 // Creates a folder with every missing parent; true when it exists as a folder afterwards. An empty

@@ -379,6 +379,10 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
     SetOpt(E, CURLOPT_URL, Url.c_str());
     SetOpt(E, CURLOPT_PATH_AS_IS, 1L);
     SetOpt(E, CURLOPT_NOSIGNAL, 1L);
+    // A stop while the host name is being resolved ends the wait at once: the resolver thread is left to
+    // finish on its own (and free what it holds) instead of being waited for, which takes as long as the
+    // name server does not answer.
+    SetOpt(E, CURLOPT_QUICK_EXIT, 1L);
     SetOpt(E, CURLOPT_ERRORBUFFER, FErrorBuffer);
     SetOpt(E, CURLOPT_PRIVATE, reinterpret_cast<char*>(this));
     SetOpt(E, CURLOPT_BUFFERSIZE, CurlBufferSize);

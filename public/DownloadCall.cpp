@@ -337,30 +337,47 @@ TDownloadCall::TNext TDownloadCall::TakePart(TEntityFacts& Answer) {
     platform::http::TContentRange Range;
     if (!inet::HttpQueryHeader(*FRequest, "Content-Range", Text) ||
         !platform::http::ParseContentRange(Text, Range) || Range.First != Asked) {
-        return Fail(TFailureKind::RangeMismatch);
+        return WrongRange();
     }
     const std::uint64_t End = Range.Last + 1;
     const std::uint64_t Complete = Range.Complete.value_or(Known);
     if (Complete == 0 || End != Complete || (Known > 0 && Complete != Known)) {
-        return Fail(TFailureKind::RangeMismatch);
+        return WrongRange();
     }
     if (Answer.Length > 0 && Answer.Length != End - Range.First) {
         return Fail(TFailureKind::SizeMismatch);
     }
     Answer.Length = Complete;
+    if (FIsResume) {
+        FEntity.Length = Complete; // the same, unless a hook resumed without a length
+    }
     return TNext::Go;
 }
 
-// The whole entity comes. When the answer names the same version as the HEAD (the same date and entity tag),
-// both lengths must agree, and the HEAD's holds where the answer has none; a new version brings its own.
+// A part this server does not continue as asked is not asked for again: without its state the next run
+// fetches the whole file instead of failing on the same range for ever. The part itself stays until then.
+TDownloadCall::TNext TDownloadCall::WrongRange() {
+    if (FIsResume && IsFilePresent(FStateName)) {
+        platform::DeleteFile(FStateName);
+    }
+    return Fail(TFailureKind::RangeMismatch);
+}
+
+// The whole entity comes. When the answer names the same version as the HEAD (the same date and entity tag,
+// or none of its own), both lengths must agree, and the HEAD's holds where the answer has none; a new version
+// brings its own length. A body that announces no length is held to the HEAD's all the same: its early end
+// (a closed connection) must never pass for the whole file.
 TDownloadCall::TNext TDownloadCall::TakeWhole(const TEntityFacts& Answer) {
+    const bool NamesNoVersion = Answer.LastModified == 0 && Answer.ETag.empty();
     const bool SameVersion =
-        FHeadAsked && Answer.LastModified == FHead.LastModified && Answer.ETag == FHead.ETag;
+        FHeadAsked &&
+        (NamesNoVersion || (Answer.LastModified == FHead.LastModified && Answer.ETag == FHead.ETag));
     if (SameVersion && FHead.Length > 0 && Answer.Length > 0 && Answer.Length != FHead.Length) {
         return Fail(TFailureKind::SizeMismatch);
     }
-    const std::uint64_t Length = SameVersion && FHead.Length > 0 ? FHead.Length : Answer.Length;
-    FEntity = Answer;
+    const std::uint64_t Length =
+        (SameVersion || Answer.Length == 0) && FHead.Length > 0 ? FHead.Length : Answer.Length;
+    FEntity = SameVersion ? FHead : Answer;
     FEntity.Length = Length;
     if (FClient.FResume && TooLarge(FEntity.Length)) {
         return Fail(TFailureKind::TooLarge);
@@ -408,6 +425,9 @@ TDownloadCall::TNext TDownloadCall::Transfer() {
         if (!FFile.Write(FBuffer.get(), Count)) {
             return FailWithSystemError(TFailureKind::Write);
         }
+        if (const std::optional<TFailureKind> Overrun = Overran()) {
+            return Fail(*Overrun);
+        }
         if (StopRequested()) {
             return TNext::Stopped;
         }
@@ -418,6 +438,20 @@ TDownloadCall::TNext TDownloadCall::Transfer() {
             return TNext::Stopped;
         }
     }
+}
+
+// A body that runs past the entity's length is no copy of it, and one without a length may not run past
+// MaxFileSize in resume mode: either ends the transfer at once rather than when the disk is full. The part
+// is longer than the entity then, so the next run starts over.
+std::optional<TFailureKind> TDownloadCall::Overran() const {
+    const std::uint64_t Done = FStartPos + FReceived;
+    if (FEntity.Length > 0 && Done > FEntity.Length) {
+        return TFailureKind::SizeMismatch;
+    }
+    if (FEntity.Length == 0 && FClient.FResume && TooLarge(Done)) {
+        return TFailureKind::TooLarge;
+    }
+    return std::nullopt;
 }
 
 // The body has ended: the last report repeats the last measurement (its Stop answer comes too late to
@@ -438,8 +472,10 @@ TDownloadCall::TNext TDownloadCall::EndOfBody(std::int64_t RemainTime, std::int6
 void TDownloadCall::Finish() {
     FBuffer.reset();
     if (FFile.IsOpen()) {
-        if (FResult == 0 && FTempInUse) {
-            FFile.SetWriteTime(FEntity.LastModified); // fails, and is skipped, for dates before 1601 (0 too)
+        if (FResult == 0 && FTempInUse && FEntity.LastModified != 0) {
+            // Without a Last-Modified (the date 0) the file keeps the time of its last write; a date before
+            // 1601 fails here and is skipped.
+            FFile.SetWriteTime(FEntity.LastModified);
         }
         if (FResult == 0 && !FTargetFoundComplete && FTempName != FFileName) {
             PutInPlace();
@@ -472,7 +508,8 @@ bool TDownloadCall::PutInPlace() {
         Fail(TFailureKind::Rename, platform::ERROR_FILE_INVALID, FTempName);
         return false;
     }
-    if (IsFilePresent(FFileName) && !platform::DeleteFile(FFileName)) {
+    // A link at the target's name gives way like a file, also one that points to nothing.
+    if (platform::NameIsTaken(FFileName) && !platform::DeleteFile(FFileName)) {
         FailWithSystemError(TFailureKind::DeleteTarget, FFileName);
         return false;
     }

@@ -63,6 +63,9 @@ private:
     TNext TakeAnswer();
     TNext TakePart(TEntityFacts& Answer);
     TNext TakeWhole(const TEntityFacts& Answer);
+    TNext WrongRange();
+    // The failure of a body that ran past where it may end; none while it has not.
+    std::optional<TFailureKind> Overran() const;
     TNext EndOfBody(std::int64_t RemainTime, std::int64_t Speed);
     bool PutInPlace();
 

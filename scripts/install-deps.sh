@@ -18,6 +18,8 @@ packages=(
   qt6-wayland weston sway grim
   dbus dbus-x11 at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0
   python3
+  # the installer's signature: libcrypto's headers (the library itself comes with libcurl)
+  libssl-dev
   # the download tests watch the durable finish of keltrima-get with strace
   strace
   # Installing and packaging: the CJK font the embedded subset is cut from and the cutter (fonttools),

@@ -58,10 +58,12 @@ HANDLE OpenNoFollow(const std::wstring& Path, bool& Created) {
     return INVALID_HANDLE_VALUE;
 }
 
-// Whether two handles' files are one: the same volume and the same file index.
+// Whether two handles' files are one: the same file index on the same volume. Wine reports the volume
+// serial 0 for a handle whose file was renamed after it was opened; a serial of 0 then says nothing.
 bool SameFile(const BY_HANDLE_FILE_INFORMATION& A, const BY_HANDLE_FILE_INFORMATION& B) {
-    return A.dwVolumeSerialNumber == B.dwVolumeSerialNumber && A.nFileIndexHigh == B.nFileIndexHigh &&
-           A.nFileIndexLow == B.nFileIndexLow;
+    const bool SameVolume = A.dwVolumeSerialNumber == B.dwVolumeSerialNumber || A.dwVolumeSerialNumber == 0 ||
+                            B.dwVolumeSerialNumber == 0;
+    return SameVolume && A.nFileIndexHigh == B.nFileIndexHigh && A.nFileIndexLow == B.nFileIndexLow;
 }
 
 } // namespace

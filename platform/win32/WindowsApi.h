@@ -2,7 +2,8 @@
 // some of our own names as macros (DeleteFile, GetFileAttributesEx, and the error codes platform/LastError.h
 // declares); they are undefined here, so that platform::DeleteFile and platform::ERROR_SUCCESS keep their
 // meaning (their values are Win32's). Include this in place of the Windows headers, before the platform
-// headers.
+// headers. The WinInet constants (HTTP_QUERY_..., INTERNET_FLAG_...) stay defined: platform/Inet.h declares
+// the same names with the same values, and only the inet implementation meets both.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -15,8 +16,14 @@
 // after <windows.h>, which it needs
 #include <wininet.h>
 
+// Names of ours that the A/W pairs of the Windows headers take: call the W functions by their full names.
+#undef CreateFile
 #undef DeleteFile
+#undef FormatMessage
 #undef GetFileAttributesEx
+#undef GetPrivateProfileString
+#undef GetTempFileName
+#undef WritePrivateProfileString
 
 #undef ERROR_SUCCESS
 #undef ERROR_ALREADY_EXISTS

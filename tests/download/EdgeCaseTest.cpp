@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -108,6 +109,13 @@ TEST(EdgeCases, Table) {
          [](const TRun& Run) {
              EXPECT_EQ(ReadFile(Run.Dir.File("f.exe.sdc")), StateText("100000", "1899-12-30 00:00:00"));
          }},
+        {"no Last-Modified, complete: the file keeps the time of its own last write",
+         R"([{"body_file": "@"}])", nullptr, nullptr, nullptr, 0, "BP+E", "",
+         [](const TRun& Run) {
+             EXPECT_EQ(ReadFile(Run.Target), Bytes);
+             EXPECT_GT(GetFileWriteTime(Run.Target), DateOf(std::time(nullptr) - 3600))
+                 << "not a date of 1899";
+         }},
         {"above MaxFileSize: fails before any transfer", R"([{"body": "", "content_length": "2097152001"}])",
          nullptr, nullptr, nullptr, -1, "BFE", "超过下载文件大小限制！",
          [](const TRun& Run) { EXPECT_EQ(GetCount(Run.Server), 0); }},
@@ -176,6 +184,16 @@ TEST(EdgeCases, Table) {
          [](const TRun& Run) {
              EXPECT_THAT(Run.R.MessageOf(dsFail), StartsWith("删除[" + Run.Target + "]文件失败:"));
              EXPECT_EQ(ReadFile(Run.Target + ".tmp"), Bytes);
+         }},
+        {"a link at the target's name, even one to nothing, is replaced by the file", "[" + Plain + "]",
+         [](const TTempDir& D) {
+             ASSERT_EQ(::symlink(D.File("gone.exe").c_str(), D.File("f.exe").c_str()), 0);
+         },
+         nullptr, nullptr, 0, "BP+E", "",
+         [](const TRun& Run) {
+             EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(Run.Target)));
+             EXPECT_EQ(ReadFile(Run.Target), Bytes);
+             EXPECT_FALSE(IsFilePresent(Run.Dir.File("gone.exe")));
          }},
         {"error raised in the callback: finish, then dsError", "[" + Plain + "]", nullptr, nullptr,
          [](const TReport& R) -> bool {

@@ -50,11 +50,15 @@ TEST(Integrity, ABodyThatDoesNotMatchTheEntityIsNeverComplete) {
         std::string Get;        // the GET's answer (the HEAD's is the whole file, with its length unless
         bool HeadWithoutLength; // this is set)
         std::int32_t Result;
-        std::string FailText; // "" with result 0
-        std::string Kept;     // the temporary file's content afterwards; "-" for no file
+        std::string FailText;            // "" with result 0
+        std::string Kept;                // the temporary file's content afterwards; "-" for no file
+        std::string Later = {};          // the answers after the GET ("": the whole file, the HEAD's date)
+        std::string StateDate = DateIso; // the date the state file names afterwards
     };
     const std::string Full = R"({"body_file": "@", "last_modified": ")" + Date + "\"";
     const std::string Short = R"({"body_file": "@short", "last_modified": ")" + Date + "\"";
+    const std::string NewDate = HttpDate(1700003600);
+    const std::string Renewed = R"({"body_file": "@", "last_modified": ")" + NewDate + "\"}";
     const std::vector<TCase> Cases = {
         {"no length, the connection closes early",
          Full + R"(, "content_length": "omit", "close_after": 250000})", false, -1, SizeMismatch,
@@ -74,6 +78,21 @@ TEST(Integrity, ABodyThatDoesNotMatchTheEntityIsNeverComplete) {
          false, 0, "", "-"},
         {"no length in the HEAD nor the GET: the end of the body ends it",
          Full + R"(, "content_length": "omit"})", true, 0, "", "-"},
+        // A GET that names no version of its own (no date, no tag) continues the HEAD's entity; one that
+        // names another version and no length is still held to the HEAD's length: an early end of a body
+        // that announced nothing is never the whole file.
+        {"no length and no date in the GET, the connection closes early",
+         R"({"body_file": "@", "content_length": "omit", "close_after": 250000})", false, -1, SizeMismatch,
+         Bytes.substr(0, 250000)},
+        {"chunked without a date, cut off: the part belongs to the HEAD's entity",
+         R"({"body_file": "@", "chunked": true, "close_after": 250000})", false, -1,
+         "从网络读取文件失败:" + platform::SysErrorMessage(platform::ERROR_INTERNET_CONNECTION_ABORTED),
+         Bytes.substr(0, 250000)},
+        {"no length and another date in the GET, the connection closes early",
+         R"({"body_file": "@", "content_length": "omit", "close_after": 250000, "last_modified": ")" +
+             NewDate + "\"}",
+         false, -1, SizeMismatch, Bytes.substr(0, 250000), Renewed,
+         platform::FormatDateTimeIso(DateOf(1700003600))},
     };
     TTempDir Files;
     const std::string Body = Files.Write("body", Bytes);
@@ -83,7 +102,8 @@ TEST(Integrity, ABodyThatDoesNotMatchTheEntityIsNeverComplete) {
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
         const std::string Head = Full + (C.HeadWithoutLength ? R"(, "content_length": "omit"})" : "}");
-        std::string Script = "[" + Head + ", " + C.Get + ", " + Full + "}]";
+        std::string Script =
+            "[" + Head + ", " + C.Get + ", " + (C.Later.empty() ? Full + "}" : C.Later) + "]";
         for (const char* Copy : {"short", "long", "half"}) {
             Script = ReplaceAll(Script, std::string("@") + Copy, Body + "." + Copy);
         }
@@ -106,13 +126,48 @@ TEST(Integrity, ABodyThatDoesNotMatchTheEntityIsNeverComplete) {
             continue;
         }
         EXPECT_EQ(ReadFile(Target + ".tmp"), C.Kept) << "what arrived, to the byte";
-        EXPECT_EQ(ReadFile(Dir.File("f.exe.sdc")), StateText("600000", DateIso)) << "the HEAD's entity";
+        EXPECT_EQ(ReadFile(Dir.File("f.exe.sdc")), StateText("600000", C.StateDate)) << "the entity's facts";
         // The next run continues where the part ends and completes the file.
         TRecorder Next;
         ASSERT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, Next.Callback(), 0, nullptr), 0)
             << Next.MessageOf(dsFail);
         EXPECT_EQ(Server.Requests().back().Header("Range"), "bytes=" + std::to_string(C.Kept.size()) + "-");
         EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+    }
+}
+
+// A body that runs on past the entity's length, or in resume mode past MaxFileSize when no length was
+// announced, is cut off there instead of being written until the disk is full.
+TEST(Integrity, ABodyThatRunsPastItsLengthIsCutOffThere) {
+    const std::string Endless = BinaryPattern(6 * 1024 * 1024, 17);
+    struct TCase {
+        const char* Name;
+        std::string HeadLength; // the HEAD's Content-Length: a number, or "omit"
+        std::int64_t MaxFileSize;
+        std::string FailText;
+    };
+    const TCase Cases[] = {
+        {"past the length the HEAD announced", "600000", 2097152000, SizeMismatch},
+        {"no length announced, past MaxFileSize", "omit", 600000, "超过下载文件大小限制！"},
+    };
+    TTempDir Files;
+    const std::string Body = Files.Write("body", Endless);
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const std::string Answer = R"({"body_file": ")" + Body + R"(", "last_modified": ")" + Date + "\"";
+        TFaultServer Server(R"({"routes": {"/f.exe": [)" + Answer + R"(, "content_length": ")" +
+                            C.HeadLength + R"("}, )" + Answer + R"(, "content_length": "omit"}]}})");
+        TTempDir Dir;
+        const std::string Target = Dir.File("f.exe");
+        auto Client = NewResumeClient();
+        Client->SetMaxFileSize(C.MaxFileSize);
+        TRecorder R;
+        EXPECT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, R.Callback(), 0, nullptr), -1);
+        EXPECT_EQ(R.MessageOf(dsFail), C.FailText);
+        EXPECT_FALSE(IsFilePresent(Target));
+        const std::int64_t Kept = GetFileSize64(Target + ".tmp");
+        EXPECT_GT(Kept, 600000);
+        EXPECT_LE(Kept, 600000 + Client->GetBufferSize()) << "no further than the read that passed the limit";
     }
 }
 

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/wait.h>
 #include <thread>
@@ -47,6 +48,26 @@ TEST(KeltrimaGet, HelpAndWrongUse) {
         EXPECT_EQ(Run.Wait(), 2);
         EXPECT_THAT(Run.Err(), HasSubstr("keltrima-get URL FILE"));
     }
+}
+
+// FILE names the file to save, never a folder: an existing folder, or a name ending in "/", is wrong use,
+// refused before the server is asked and without a side file left in the folder.
+TEST(KeltrimaGet, AFolderAsFileIsRefusedBeforeAnyTraffic) {
+    testsupport::TFaultServer Server(R"({"responses": [{"body": "installer"}]})");
+    TTempDir Logs, Dir;
+    Dir.Write("dl/keep.txt", "kept");
+    for (const std::string& File : {Dir.File("dl"), Dir.File("dl") + "/", Dir.File("new") + "/"}) {
+        SCOPED_TRACE(File);
+        TKeltrimaGet Run({Server.BaseUrl() + "/f.exe", File}, Logs);
+        EXPECT_EQ(Run.Wait(), 2);
+        EXPECT_THAT(Run.Err(), HasSubstr("keltrima-get: FILE 不能是文件夹"));
+    }
+    EXPECT_TRUE(Server.Requests().empty());
+    std::vector<std::string> Names;
+    for (const auto& Entry : std::filesystem::recursive_directory_iterator(Dir.Path())) {
+        Names.push_back(Entry.path().lexically_relative(Dir.Path()).string());
+    }
+    EXPECT_THAT(Names, ::testing::UnorderedElementsAre("dl", "dl/keep.txt"));
 }
 
 TEST(KeltrimaGet, CompleteFileExitsZeroAndFailureExitsTwoWithTheText) {

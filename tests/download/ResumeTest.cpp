@@ -208,6 +208,35 @@ TEST(Resume, AnswersThatDoNotContinueTheFile) {
     }
 }
 
+// A server that answers a resumed request with a 206 for another range cannot continue the part: that run
+// fails, and the next one asks for the whole file instead of the same range again and again.
+TEST(Resume, ARangeAnsweredWronglyIsNotAskedForAgain) {
+    TTempDir Files;
+    const std::string Bytes = BinaryPattern(120000, 4);
+    const std::string Body = Files.Write("a", Bytes);
+    // Every GET gets the whole file as a 206: right without a range, wrong for a resumed request.
+    const std::string Whole206 = Answer(
+        Body, OldDate,
+        R"("range": "ignore", "status": 206, "headers": [["Content-Range", "bytes 0-119999/120000"]])");
+    TFaultServer Server(Script({Answer(Body, OldDate), Whole206, Answer(Body, OldDate), Whole206}));
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    Dir.Write("f.exe.tmp", Bytes.substr(0, 40000));
+    Dir.Write("f.exe.sdc", StateText("120000", platform::FormatDateTimeIso(DateOf(1700000000))));
+    auto Client = NewResumeClient();
+    TRecorder First, Second;
+    EXPECT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, First.Callback(), 0, nullptr), -1);
+    EXPECT_EQ(First.MessageOf(dsFail), "服务器返回的数据范围与请求不符！");
+    EXPECT_FALSE(IsFilePresent(Target));
+    ASSERT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, Second.Callback(), 0, nullptr), 0)
+        << Second.MessageOf(dsFail);
+    const auto Sent = Gets(Server);
+    ASSERT_EQ(Sent.size(), 2u);
+    EXPECT_EQ(Sent[0].Header("Range"), "bytes=40000-");
+    EXPECT_FALSE(Sent[1].HasHeader("Range"));
+    EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+}
+
 // A stop at a progress report inside the loop: result 1, both side files stay, and the next run asks for
 // the rest from the temporary file's size.
 TEST(Resume, StopDuringTheTransferThenTheNextRunContinues) {
@@ -287,4 +316,32 @@ TEST(Resume, BeforeDownloadHookSeesAndSteersTheTransfer) {
     EXPECT_EQ(R.Reports.back().Tag, 77);
     EXPECT_EQ(Gets(Server).back().Header("Range"), "bytes=30000-");
     EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
+}
+
+// A hook that resumes on its own and leaves no length: the 206's complete length is the entity's, so a body
+// that ends early (its connection closed, no Content-Length) is no complete file.
+TEST(Resume, AHookWithoutALengthIsHeldToThe206sCompleteLength) {
+    TTempDir Files;
+    const std::string Bytes = BinaryPattern(90000, 3);
+    const std::string Body = Files.Write("a", Bytes);
+    TFaultServer Server(Script(
+        {Answer(Body, OldDate), Answer(Body, OldDate, R"("content_length": "omit", "close_after": 20000)")}));
+    TTempDir Dir;
+    const std::string Target = Dir.File("f.exe");
+    Dir.Write("f.exe.tmp", Bytes.substr(0, 30000));
+    auto Client = NewResumeClient();
+    Client->SetOnBeforeDownload([](std::shared_ptr<IHttpClient>, std::string&, std::string&, std::int32_t&,
+                                   std::string, IHttpHeaders*&, std::uint32_t& StartPos,
+                                   std::uint32_t& ContentLength, bool& IsResume, bool& Handled) {
+        StartPos = 30000;
+        ContentLength = 0;
+        IsResume = true;
+        Handled = true;
+    });
+    TRecorder R;
+    EXPECT_EQ(Client->DownloadFile(Server.BaseUrl() + "/f.exe", Target, R.Callback(), 0, nullptr), -1);
+    EXPECT_EQ(Gets(Server).back().Header("Range"), "bytes=30000-");
+    EXPECT_EQ(R.MessageOf(dsFail), "下载文件与服务器上记录的大小不一致，请重试!");
+    EXPECT_FALSE(IsFilePresent(Target));
+    EXPECT_EQ(ReadFile(Target + ".tmp"), Bytes.substr(0, 50000));
 }

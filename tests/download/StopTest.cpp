@@ -14,7 +14,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace downloadtest;
 using ::testing::HasSubstr;
@@ -48,6 +55,33 @@ std::string Script(const std::string& Body) {
            Plain + "}, " + Plain + R"(, "trickle": {"bytes": 2000, "delay_ms": 100}}, )" + Plain + "}]}}";
 }
 
+// One download whose stop check turns true 700 ms after it began: its result and reports, and how long after
+// the stop it ended (less than zero when it ended before).
+struct TStoppedRun {
+    std::int32_t Result = 0;
+    TClock::duration Latency{};
+    TRecorder R;
+};
+
+TStoppedRun DownloadStoppedAfter700Ms(THttpClient& Client, const std::string& Url,
+                                      const std::string& Target) {
+    std::atomic<bool> Stop{false};
+    Client.SetStopCheck([&] { return Stop.load(); });
+    TClock::time_point StoppedAt;
+    std::thread Stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        StoppedAt = TClock::now();
+        Stop = true;
+    });
+    TStoppedRun Run;
+    Run.Result = Client.DownloadFile(Url, Target, Run.R.Callback(), 0, nullptr);
+    const TClock::time_point Ended = TClock::now();
+    Stopper.join();
+    Client.SetStopCheck(nullptr);
+    Run.Latency = Ended - StoppedAt;
+    return Run;
+}
+
 } // namespace
 
 TEST(Stop, TheStopCheckEndsADownloadWithinASecond) {
@@ -72,20 +106,11 @@ TEST(Stop, TheStopCheckEndsADownloadWithinASecond) {
         const std::string Target = Dir.File("f.exe");
         auto Client = NewResumeClient();
         Client->SetTimeOut(60000);
-        std::atomic<bool> Stop{false};
-        Client->SetStopCheck([&] { return Stop.load(); });
-        TClock::time_point StoppedAt;
-        std::thread Stopper([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(700));
-            StoppedAt = TClock::now();
-            Stop = true;
-        });
-        TRecorder R;
-        EXPECT_EQ(Client->DownloadFile(C.Url, Target, R.Callback(), 0, nullptr), 1) << R.MessageOf(dsFail);
-        const TClock::time_point Ended = TClock::now();
-        Stopper.join();
-        std::printf("download stop latency, %s: %.0f ms\n", C.Name, Ms(Ended - StoppedAt));
-        EXPECT_LT(Ended - StoppedAt, std::chrono::seconds(1));
+        const TStoppedRun Run = DownloadStoppedAfter700Ms(*Client, C.Url, Target);
+        const TRecorder& R = Run.R;
+        EXPECT_EQ(Run.Result, 1) << R.MessageOf(dsFail);
+        std::printf("download stop latency, %s: %.0f ms\n", C.Name, Ms(Run.Latency));
+        EXPECT_LT(Run.Latency, std::chrono::seconds(1));
         EXPECT_EQ(R.Reports.back().Status, dsEnd);
         EXPECT_EQ(R.Reports.back().ResultCode, 1);
         EXPECT_EQ(R.MessageOf(dsFail), "") << "a stop is no failure";
@@ -98,13 +123,64 @@ TEST(Stop, TheStopCheckEndsADownloadWithinASecond) {
         EXPECT_GT(Part.size(), 0u);
         EXPECT_EQ(Part, Bytes.substr(0, Part.size()));
         EXPECT_EQ(ReadFile(Dir.File("f.exe.sdc")), StateText("600000", DateIso));
-        Client->SetStopCheck(nullptr);
         TRecorder Next;
         ASSERT_EQ(Client->DownloadFile(C.Url, Target, Next.Callback(), 0, nullptr), 0)
             << Next.MessageOf(dsFail);
         EXPECT_EQ(Server.Requests().back().Header("Range"), "bytes=" + std::to_string(Part.size()) + "-");
         EXPECT_EQ(Sha256OfFile(Target), Sha256OfText(Bytes));
     }
+}
+
+// A stop while the mirror's name is being resolved acts within a second as well, not when the name server
+// gives up. The name server is the test's own and never answers, in a child with a network and mount
+// namespace of its own (skipped where none can be made).
+TEST(Stop, WhileTheNameIsResolved) {
+    TTempDir Dir;
+    const std::string ResolvConf =
+        Dir.Write("resolv.conf", "nameserver 127.0.0.1\noptions timeout:15 attempts:1\n");
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        ::alarm(60);
+        if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            std::system("ip link set lo up >/dev/null 2>&1") != 0 ||
+            ::mount(ResolvConf.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0) {
+            ::_exit(77);
+        }
+        // Takes the queries and never answers them.
+        const int NameServer = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in Address{};
+        Address.sin_family = AF_INET;
+        Address.sin_port = htons(53);
+        Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (NameServer < 0 ||
+            ::bind(NameServer, reinterpret_cast<sockaddr*>(&Address), sizeof Address) != 0) {
+            ::_exit(77);
+        }
+        auto Client = NewResumeClient();
+        const TStoppedRun Run =
+            DownloadStoppedAfter700Ms(*Client, "http://mirror.keltrima.test/f.exe", Dir.File("f.exe"));
+        if (Run.Result == -1 && Run.Latency < TClock::duration::zero()) {
+            std::printf("the name was not waited for: %s\n", Run.R.MessageOf(dsFail).c_str());
+            ::_exit(78);
+        }
+        std::printf("download stop latency, resolving a name: %.0f ms (result %d)\n", Ms(Run.Latency),
+                    static_cast<int>(Run.Result));
+        std::fflush(stdout);
+        ::_exit(Run.Result == 1 && Run.Latency < std::chrono::seconds(1) ? 0 : 1);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status)) << "the child ended by signal " << WTERMSIG(Status);
+    if (WEXITSTATUS(Status) == 77) {
+        GTEST_SKIP() << "no network and mount namespace here";
+    }
+    if (WEXITSTATUS(Status) == 78) {
+        GTEST_SKIP() << "this system's resolver does not ask the namespace's name server";
+    }
+    EXPECT_EQ(WEXITSTATUS(Status), 0)
+        << "the stop came later than a second after it was asked, or not at all";
 }
 
 // keltrima-get: SIGINT or SIGTERM ends a run within a second while it connects or while the server is

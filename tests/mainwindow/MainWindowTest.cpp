@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -593,6 +594,27 @@ QWidget* TabTo(Tfrm_Main& Window, QWidget* Wanted) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &Window, Qt::Key_Tab);
     }
     return QApplication::focusWidget();
+}
+
+// A window just opened: the first Enter or Space goes to the download picture, not to the minimise button.
+TEST_F(MainWindowTest, TheFirstKeyPressStartsTheDownload) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        TMainSeams seams;
+        seams.MirrorDX = seams.MirrorLT = QStringLiteral("http://127.0.0.1:1/a.exe");
+        seams.DefaultSaveDir = FSave.path() + QLatin1Char('/');
+        seams.IsOnline = [] { return false; }; // the attempt ends at once with its message
+        Tfrm_Main window(seams);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        TDialogScript script({TAnswer::Ok});
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_FALSE(window.isMinimized());
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Text, QStringLiteral("网络异常，请检查网络后重试！"));
+    }
 }
 
 TEST_F(MainWindowTest, KeyboardAloneDownloadsAndInstalls) {

@@ -11,9 +11,9 @@ namespace testsupport {
 
 namespace {
 
-// Names are UTF-8 (Chinese ones too); on Windows the path converts them to the wide calls' UTF-16.
-std::filesystem::path PathOf(const std::string& Utf8) {
-    return std::filesystem::path(std::u8string(Utf8.begin(), Utf8.end()));
+// Our UTF-8 names as paths: on Windows a narrow name would be read in the ANSI code page.
+std::filesystem::path Utf8Path(const std::string& Name) {
+    return std::filesystem::path(std::u8string(Name.begin(), Name.end()));
 }
 
 } // namespace
@@ -40,13 +40,13 @@ TTempDir::TTempDir() {
 
 TTempDir::~TTempDir() {
     std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
+    std::filesystem::remove_all(Utf8Path(FPath), Ignored);
 }
 
 std::string TTempDir::Write(const std::string& Name, const std::string& Content) const {
     const std::string Path = File(Name);
-    std::filesystem::create_directories(PathOf(Path).parent_path());
-    std::ofstream Out(PathOf(Path), std::ios::binary | std::ios::trunc);
+    std::filesystem::create_directories(Utf8Path(Path).parent_path());
+    std::ofstream Out(Utf8Path(Path), std::ios::binary | std::ios::trunc);
     Out.write(Content.data(), static_cast<std::streamsize>(Content.size()));
     if (!Out) {
         throw std::runtime_error("cannot write " + Path);
@@ -55,7 +55,7 @@ std::string TTempDir::Write(const std::string& Name, const std::string& Content)
 }
 
 std::string ReadFile(const std::string& Path) {
-    std::ifstream In(PathOf(Path), std::ios::binary);
+    std::ifstream In(Utf8Path(Path), std::ios::binary);
     if (!In) {
         throw std::runtime_error("cannot read " + Path);
     }
