@@ -584,7 +584,7 @@ bool HttpSendRequest(TRequest& Request, const void* Body, std::size_t Length) {
             return Fail(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
         }
         if (common::RedirectKeepsTls(Location) && Location.find("://") == std::string::npos) {
-            Path = ResolvePath(Path, Location);
+            Path = common::EscapeObjectName(ResolvePath(Path, Location));
         } else {
             TUrlComponents Parts;
             if (!CrackUrl(Location, Parts) ||

@@ -3,8 +3,10 @@
 #include "platform/Inet.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
+#include "tests/support/Environment.h"
 #include "tests/support/FaultServer.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/Platform.h"
 #include "tests/support/UnansweredPort.h"
 
 #include <gtest/gtest.h>
@@ -21,29 +23,17 @@
 
 using namespace platform;
 using namespace platform::inet;
+using testsupport::OverWinInet;
+using testsupport::SetEnvironment;
 using testsupport::TFaultServer;
 using testsupport::TNginxServer;
 
 namespace {
 
-// The implementation under test: libcurl, or WinInet on Windows (run under Wine). Inet.h lists where the
-// two differ; the expectations below follow it.
 #ifdef _WIN32
-constexpr bool OverWinInet = true;
 constexpr long PageKiB = 4;
-void SetEnvironment(const char* Name, const char* Value) {
-    _putenv_s(Name, Value ? Value : "");
-}
 #else
-constexpr bool OverWinInet = false;
 const long PageKiB = ::sysconf(_SC_PAGESIZE) / 1024;
-void SetEnvironment(const char* Name, const char* Value) {
-    if (Value) {
-        ::setenv(Name, Value, 1);
-    } else {
-        ::unsetenv(Name);
-    }
-}
 #endif
 
 class InetTest : public ::testing::Test {
