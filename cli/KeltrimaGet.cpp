@@ -1,14 +1,18 @@
-// keltrima-get URL FILE: downloads one file with the download client in resume mode and its default
-// settings, for unattended use. Progress goes to standard error. Exit codes: 0 the file is complete,
-// 1 interrupted by SIGINT or SIGTERM (the side files stay, so the same command continues later),
-// 2 failure (the failure text on standard error) or wrong use.
+// keltrima-get URL FILE [--key BASE64 | --key-file PATH]: downloads one file with the download client in
+// resume mode and its default settings, for unattended use. Progress goes to standard error. Exit codes: 0
+// the file is complete, 1 interrupted by SIGINT or SIGTERM (the side files stay, so the same command
+// continues later), 2 failure (the failure text on standard error) or wrong use. With the maker's public key,
+// the file is complete only when the signature served beside it (URL with ".sig" appended to its path) holds.
 //
 // A first SIGINT or SIGTERM asks the client's stop check, which the client asks at least every 100 ms
 // while it waits for the network, so the run ends within moments even while connecting or while the
 // server is silent. A second one ends the process at once.
 #include "cli/ProgressLine.h"
 #include "platform/DateTime.h"
+#include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
+#include "platform/LastError.h"
+#include "platform/Signature.h"
 #include "public/HttpClientImpl.h"
 
 #include <cstdio>
@@ -24,8 +28,11 @@ namespace {
 
 const char* const InterruptedText = "keltrima-get: 已中断；再次运行同一命令即可继续下载\n";
 
+const char* const UsageText =
+    "用法: keltrima-get URL FILE [--key BASE64 | --key-file PATH]（--help 显示说明）\n";
+
 const char* const HelpText =
-    "用法: keltrima-get URL FILE\n"
+    "用法: keltrima-get URL FILE [--key BASE64 | --key-file PATH]\n"
     "\n"
     "从 URL 下载一个文件并保存为 FILE（HTTP 或 HTTPS）。\n"
     "\n"
@@ -33,6 +40,9 @@ const char* const HelpText =
     "下载中的数据先写入 FILE.tmp，断点信息写入 FILE.sdc；传输完整后 FILE.tmp 才改名为 FILE，\n"
     "并带上服务器的修改时间。中断后再次运行同一命令，只要服务器上的文件大小和日期未变，\n"
     "就从中断处继续下载。FILE 已完整时不再传输。\n"
+    "\n"
+    "给出厂商的公钥时，只有通过签名校验的文件才会成为 FILE：签名从 URL 的路径加 \".sig\" 处下载\n"
+    "（文件字节的 Ed25519 签名，base64 文本）。校验失败时报告“安装包签名校验失败！”，不会出现 FILE。\n"
     "\n"
     "进度（百分比、字节数、速度、剩余时间）写到标准错误：在终端上原地刷新，否则每秒一行。\n"
     "\n"
@@ -42,7 +52,68 @@ const char* const HelpText =
     "  2  下载失败（原因写到标准错误）或用法错误\n"
     "\n"
     "选项:\n"
-    "  --help  显示本说明\n";
+    "  --key BASE64     厂商的 Ed25519 公钥（32 字节的 base64 文本）\n"
+    "  --key-file PATH  从文件读取该公钥（base64 文本）\n"
+    "  --help           显示本说明\n";
+
+// A public key file holds one line of base64 text.
+constexpr std::size_t KeyFileSizeLimit = 4096;
+
+struct TArguments {
+    std::string URL;
+    std::string File;
+    std::optional<platform::TEd25519Key> Key;
+};
+
+// The key named by --key or --key-file; none (after a message on standard error) when it cannot be had.
+std::optional<platform::TEd25519Key> KeyFrom(const std::string& Option, const std::string& Value) {
+    std::string Text = Value;
+    if (Option == "--key-file" && !platform::ReadRegularFile(Value, Text, KeyFileSizeLimit)) {
+        std::fprintf(stderr, "keltrima-get: 无法读取公钥文件 %s: %s\n", Value.c_str(),
+                     SystemErrorText(platform::GetLastError()).c_str());
+        return std::nullopt;
+    }
+    std::optional<platform::TEd25519Key> Key = platform::ParseEd25519Key(Text);
+    if (!Key) {
+        std::fprintf(stderr,
+                     "keltrima-get: %s 给出的不是有效的公钥：应为 32 字节 Ed25519 公钥的 base64 文本\n",
+                     Option.c_str());
+    }
+    return Key;
+}
+
+// The options and the two names; none (after a message) when the command is used wrongly.
+std::optional<TArguments> ParseArguments(int Argc, char** Argv) {
+    TArguments Arguments;
+    std::vector<std::string> Names;
+    bool KeyGiven = false;
+    for (int At = 1; At < Argc; ++At) {
+        const std::string Arg = Argv[At];
+        if (Arg == "--key" || Arg == "--key-file") {
+            if (KeyGiven || At + 1 >= Argc) {
+                std::fputs(UsageText, stderr);
+                return std::nullopt;
+            }
+            KeyGiven = true;
+            Arguments.Key = KeyFrom(Arg, Argv[++At]);
+            if (!Arguments.Key) {
+                return std::nullopt;
+            }
+        } else if (Arg.empty() || Arg[0] == '-' || Names.size() == 2) {
+            std::fputs(UsageText, stderr);
+            return std::nullopt;
+        } else {
+            Names.push_back(Arg);
+        }
+    }
+    if (Names.size() != 2) {
+        std::fputs(UsageText, stderr);
+        return std::nullopt;
+    }
+    Arguments.URL = Names[0];
+    Arguments.File = Names[1];
+    return Arguments;
+}
 
 } // namespace
 
@@ -51,21 +122,21 @@ int main(int argc, char** argv) {
         std::fputs(HelpText, stdout);
         return 0;
     }
-    if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '\0') {
-        std::fputs("用法: keltrima-get URL FILE（--help 显示说明）\n", stderr);
+    const std::optional<TArguments> Arguments = ParseArguments(argc, argv);
+    if (!Arguments) {
         return 2;
     }
-    const std::string URL = argv[1];
+    const std::string& URL = Arguments->URL;
     // The client saves into the folder part of the name: a bare name means the current folder.
     std::error_code Error;
-    std::string FileName = std::filesystem::absolute(argv[2], Error).string();
+    std::string FileName = std::filesystem::absolute(Arguments->File, Error).string();
     if (Error) {
-        FileName = argv[2];
+        FileName = Arguments->File;
     }
     // A folder cannot take the file's name: refused now, not after the whole transfer, and without side
     // files left beside or inside it.
     if (FileName.back() == '/' || std::filesystem::is_directory(FileName, Error)) {
-        std::fprintf(stderr, "keltrima-get: FILE 不能是文件夹: %s\n", argv[2]);
+        std::fprintf(stderr, "keltrima-get: FILE 不能是文件夹: %s\n", Arguments->File.c_str());
         return 2;
     }
 
@@ -75,6 +146,7 @@ int main(int argc, char** argv) {
     auto Client = std::make_shared<THttpClient>();
     Client->SetResume(true);
     Client->SetStopCheck(platform::Interrupted);
+    Client->SetInstallerKey(Arguments->Key);
 
     TProgressLine Progress(stderr, platform::StandardErrorIsTerminal());
     std::vector<std::string> Failures;

@@ -3,6 +3,7 @@
 // so that the second run resumes it.
 #include "tests/download/DownloadFixture.h"
 
+#include "platform/Base64.h"
 #include "platform/FileSystem.h"
 #include "platform/Signature.h"
 #include "tests/support/FaultServer.h"
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 using namespace downloadtest;
 using testsupport::BinaryPattern;
@@ -232,4 +234,71 @@ TEST(SignedDownload, AResumedDownloadIsVerifiedAsAWhole) {
             EXPECT_EQ(ReadFile(Target), Bytes);
         }
     }
+}
+
+// keltrima-get takes the key on the command line or from a file: the signed file arrives, a changed one is
+// refused with the text and never takes FILE's name.
+TEST(SignedDownload, KeltrimaGetChecksWithTheKeyGiven) {
+    const TSigningKey Signer;
+    TMirror Mirror;
+    TTempDir Dir;
+    const std::string KeyFile = Dir.Write("maker.pub", Signer.PublicKeyBase64() + "\n");
+    struct TCase {
+        const char* Name;
+        std::string Served;
+        std::vector<std::string> KeyArgs;
+        int Exit;
+    } Cases[] = {
+        {"--key, signed", Bytes, {"--key", Signer.PublicKeyBase64()}, 0},
+        {"--key-file, signed", Bytes, {"--key-file", KeyFile}, 0},
+        {"--key, one byte flipped", Flipped(Bytes, 777), {"--key", Signer.PublicKeyBase64()}, 2},
+        {"--key-file, one byte flipped", Flipped(Bytes, 777), {"--key-file", KeyFile}, 2},
+    };
+    int Runs = 0;
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Mirror.Serve(C.Served, Signer.SignatureFile(Bytes));
+        const std::string File = Dir.File("out" + std::to_string(++Runs) + ".exe");
+        std::vector<std::string> Args = {Mirror.Url, File};
+        Args.insert(Args.end(), C.KeyArgs.begin(), C.KeyArgs.end());
+        TKeltrimaGet Run(Args, Dir, "run" + std::to_string(Runs));
+        EXPECT_EQ(Run.Wait(), C.Exit) << Run.Err();
+        if (C.Exit == 0) {
+            EXPECT_EQ(ReadFile(File), Bytes);
+        } else {
+            EXPECT_NE(Run.Err().find("keltrima-get: " + SignatureFailed), std::string::npos) << Run.Err();
+            EXPECT_FALSE(platform::PathExists(File));
+        }
+    }
+}
+
+// A key that is not base64 of 32 bytes, or a key file that cannot be read, is refused at once: nothing is
+// sent.
+TEST(SignedDownload, KeltrimaGetRefusesAKeyOfNoUseBeforeAnyTraffic) {
+    TMirror Mirror;
+    Mirror.Serve(Bytes, std::nullopt);
+    TTempDir Dir;
+    const std::string ShortKey = platform::EncodeBase64(std::string(31, 'k'));
+    const std::string WrongKeyFile = Dir.Write("wrong.pub", "-----BEGIN PUBLIC KEY-----\n");
+    const struct {
+        std::vector<std::string> KeyArgs;
+        const char* Says;
+    } Cases[] = {
+        {{"--key", "not base64!"}, "--key 给出的不是有效的公钥"},
+        {{"--key", ShortKey}, "--key 给出的不是有效的公钥"},
+        {{"--key-file", WrongKeyFile}, "--key-file 给出的不是有效的公钥"},
+        {{"--key-file", Dir.File("missing.pub")}, "无法读取公钥文件"},
+        {{"--key"}, "用法: keltrima-get URL FILE"},
+    };
+    int Runs = 0;
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Says);
+        std::vector<std::string> Args = {Mirror.Url, Dir.File("f.exe")};
+        Args.insert(Args.end(), C.KeyArgs.begin(), C.KeyArgs.end());
+        TKeltrimaGet Run(Args, Dir, "bad" + std::to_string(++Runs));
+        EXPECT_EQ(Run.Wait(), 2);
+        EXPECT_NE(Run.Err().find(C.Says), std::string::npos) << Run.Err();
+    }
+    EXPECT_TRUE(Mirror.Nginx.AccessLog().empty());
+    EXPECT_FALSE(platform::PathExists(Dir.File("f.exe.tmp")));
 }
