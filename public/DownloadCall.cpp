@@ -550,7 +550,9 @@ bool TDownloadCall::PutInPlace() {
 bool TDownloadCall::SignatureHolds() {
     switch (CheckSignature(FTempName)) {
     case TSignatureVerdict::Valid:
-        ForgetState();
+        if (FTempInUse) {
+            ForgetState(); // as the end of the body does without a key
+        }
         return true;
     case TSignatureVerdict::Stopped:
         FResult = 1;

@@ -142,7 +142,6 @@ TEST(SignedDownload, ASignatureServedLateCostsOnlyItsOwnRequest) {
     EXPECT_EQ(Mirror.Count("GET", "/uploads/setup.exe"), 1); // the file was not fetched again
     EXPECT_EQ(Mirror.Count("GET", "/uploads/setup.exe.sig"), 2);
     EXPECT_FALSE(platform::PathExists(Target + ".tmp"));
-    EXPECT_FALSE(platform::PathExists(Target + ".sdc"));
 }
 
 // Without a key nothing is asked for beyond the file, and a file without a signature is complete as before.
