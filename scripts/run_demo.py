@@ -13,11 +13,35 @@ import keltrima_demo as demo  # noqa: E402
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build-run")
 SIZE = 8 * 1024 * 1024
+SIGN = os.path.join(ROOT, "tools", "sign-installer")
 
 
-def build(mirrors):
+def demo_key():
+    """The demo's own key pair, made once in build-run/ (the private key never leaves it): its public key."""
+    os.makedirs(BUILD, exist_ok=True)
+    key = os.path.join(BUILD, "demo-key.pem")
+    mode = "pubkey" if os.path.exists(key) else "keygen"
+    return key, subprocess.run(["bash", SIGN, mode, key], check=True, capture_output=True,
+                               text=True).stdout.strip()
+
+
+def signed_installer(content, key):
+    """The demo installer's signature file, made with tools/sign-installer as a maker would."""
+    path = os.path.join(BUILD, "demo-installer.exe")
+    with open(path, "wb") as f:
+        f.write(content)
+    subprocess.run(["bash", SIGN, "sign", key, path], check=True, stdout=subprocess.DEVNULL)
+    with open(path + ".sig", "rb") as f:
+        signature = f.read()
+    os.remove(path)
+    os.remove(path + ".sig")
+    return signature
+
+
+def build(mirrors, public_key):
     cmake = ["cmake", "-S", ROOT, "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-             "-DKELTRIMA_MIRROR_DX=" + mirrors.url(0), "-DKELTRIMA_MIRROR_LT=" + mirrors.url(1)]
+             "-DKELTRIMA_MIRROR_DX=" + mirrors.url(0), "-DKELTRIMA_MIRROR_LT=" + mirrors.url(1),
+             "-DKELTRIMA_INSTALLER_KEY=" + public_key]
     subprocess.run(cmake, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", BUILD, "-j2", "--target", "keltrima"], check=True)
     # The program keeps its downloads and logs in "Keltrima/" beside itself: give it a folder of its own.
@@ -98,10 +122,15 @@ def main():
     SCALE = args.scale
     display = os.environ.get("DISPLAY") and not args.headless
     # Throttled when nobody watches, so that the screenshots catch the progress page.
-    with demo.Mirrors(demo.generated_bytes(SIZE), rate=None if display else "3m") as mirrors:
+    content = demo.generated_bytes(SIZE)
+    key, public_key = demo_key()
+    with demo.Mirrors(content, rate=None if display else "3m",
+                      signature=signed_installer(content, key)) as mirrors:
         MIRRORS = mirrors
-        print("demo mirrors: %s and %s (serving %s)" % (mirrors.url(0), mirrors.url(1), demo.INSTALLER_PATH))
-        home, exe = build(mirrors)
+        print("demo mirrors: %s and %s (serving %s and its signature)" %
+              (mirrors.url(0), mirrors.url(1), demo.INSTALLER_PATH))
+        print("demo key: %s (public key %s)" % (key, public_key))
+        home, exe = build(mirrors, public_key)
         if display:
             print("starting %s on %s; the mirrors stop when it ends" % (exe, os.environ["DISPLAY"]))
             status = subprocess.call([exe])
