@@ -87,6 +87,8 @@ def headless(home, exe, out_dir):
 
             snap("1-start.png")
             x.click(window, *scaled(demo.DOWNLOAD_NOW_CENTRE))
+            if TAMPERED:
+                return refused(home, target, snap, shots)
             partial = target + ".tmp"
             demo.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > SIZE * 2 // 5, 60,
                           what="the download to get going")
@@ -106,26 +108,56 @@ def headless(home, exe, out_dir):
     return 0 if same else 1
 
 
+def refused(home, target, snap, shots):
+    """The tampered installer: the signature check refuses it, the log says so and the failure prompt shows."""
+    log_dir = os.path.join(home, "Keltrima", "Log")
+
+    def logged():
+        for name in os.listdir(log_dir) if os.path.isdir(log_dir) else []:
+            with open(os.path.join(log_dir, name), encoding="utf-8", errors="replace") as f:
+                lines = [line.strip() for line in f if "安装包签名校验失败" in line]
+            if lines:
+                return lines[-1]
+        return None
+
+    line = demo.wait_for(logged, 120, what="the signature failure in the log")
+    time.sleep(1.5)
+    snap("4-signature-refused.png")
+    print("log: " + line)
+    print("installer file: %s" % ("PRESENT (wrong)" if os.path.exists(target) else "none, as it must be"))
+    print("screenshots:")
+    for shot in shots:
+        print("  " + shot)
+    return 1 if os.path.exists(target) else 0
+
+
 MIRRORS = None
 SCALE = 1
+TAMPERED = False
 
 
 def main():
-    global MIRRORS, SCALE
+    global MIRRORS, SCALE, TAMPERED
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--headless", action="store_true", help="use Xvfb even when a display is present")
     parser.add_argument("--screenshots", default=os.path.join(BUILD, "screenshots"),
                         help="where the headless run saves its screenshots")
     parser.add_argument("--scale", type=int, choices=(1, 2), default=1,
                         help="the headless run's screen scale (2: a high-density screen)")
+    parser.add_argument("--tampered", action="store_true",
+                        help="serve the installer with one byte changed (its signature that of the real one) and "
+                             "show the refusal: headless only")
     args = parser.parse_args()
     SCALE = args.scale
-    display = os.environ.get("DISPLAY") and not args.headless
+    TAMPERED = args.tampered
+    display = os.environ.get("DISPLAY") and not args.headless and not args.tampered
     # Throttled when nobody watches, so that the screenshots catch the progress page.
     content = demo.generated_bytes(SIZE)
     key, public_key = demo_key()
-    with demo.Mirrors(content, rate=None if display else "3m",
-                      signature=signed_installer(content, key)) as mirrors:
+    signature = signed_installer(content, key)
+    if TAMPERED:
+        content = content[:SIZE // 2] + bytes([content[SIZE // 2] ^ 1]) + content[SIZE // 2 + 1:]
+    with demo.Mirrors(content, rate=None if display else "3m", signature=signature) as mirrors:
         MIRRORS = mirrors
         print("demo mirrors: %s and %s (serving %s and its signature)" %
               (mirrors.url(0), mirrors.url(1), demo.INSTALLER_PATH))
