@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -300,4 +301,35 @@ TEST(SignedDownload, KeltrimaGetRefusesAKeyOfNoUseBeforeAnyTraffic) {
     }
     EXPECT_TRUE(Mirror.Nginx.AccessLog().empty());
     EXPECT_FALSE(platform::PathExists(Dir.File("f.exe.tmp")));
+}
+
+// What tools/sign-installer makes (over the openssl command line) is what the client checks: its public key
+// and its signature file let the signed file through and stop a changed one.
+TEST(SignedDownload, TheSigningToolsKeyAndSignatureAreAccepted) {
+    TTempDir Tool;
+    const auto Sign = [&](const std::string& Args) {
+        const std::string Out = Tool.File("out.txt");
+        const std::string Command = "bash '" KELTRIMA_SIGN_TOOL "' " + Args + " > '" + Out + "'";
+        EXPECT_EQ(std::system(Command.c_str()), 0) << Command;
+        return ReadFile(Out);
+    };
+    const std::string PublicKey = Sign("keygen '" + Tool.File("maker.pem") + "'");
+    Tool.Write("setup.exe", Bytes);
+    Sign("sign '" + Tool.File("maker.pem") + "' '" + Tool.File("setup.exe") + "'");
+    const std::string SignatureFile = ReadFile(Tool.File("setup.exe.sig"));
+    ASSERT_TRUE(platform::ParseEd25519Key(PublicKey)) << PublicKey;
+
+    TMirror Mirror;
+    for (const bool Changed : {false, true}) {
+        SCOPED_TRACE(Changed ? "changed" : "as signed");
+        Mirror.Serve(Changed ? Flipped(Bytes, 4242) : Bytes, SignatureFile);
+        TTempDir Dir;
+        auto Client = NewResumeClient();
+        Client->SetInstallerKey(platform::ParseEd25519Key(PublicKey));
+        TRecorder R;
+        EXPECT_EQ(Client->DownloadFile(Mirror.Url, Dir.File("setup.exe"), R.Callback(), 0, nullptr),
+                  Changed ? -1 : 0)
+            << R.MessageOf(dsFail);
+        EXPECT_EQ(platform::PathExists(Dir.File("setup.exe")), !Changed);
+    }
 }
