@@ -18,6 +18,7 @@
 #include "forms/f_MainSeams.h"
 #include "forms/f_MsgDlgBox.h"
 #include "platform/Process.h"
+#include "platform/Signature.h"
 
 #ifndef KELTRIMA_MIRROR_DX
 #error "KELTRIMA_MIRROR_DX must name the telecom line's mirror (scheme, host, optional port)"
@@ -25,6 +26,11 @@
 #ifndef KELTRIMA_MIRROR_LT
 #error "KELTRIMA_MIRROR_LT must name the unicom line's mirror (scheme, host, optional port)"
 #endif
+#ifndef KELTRIMA_INSTALLER_KEY
+#error "KELTRIMA_INSTALLER_KEY must be the maker's public key (base64 of 32 bytes), or empty for none"
+#endif
+static_assert(sizeof(KELTRIMA_INSTALLER_KEY) == 1 || sizeof(KELTRIMA_INSTALLER_KEY) == 45,
+              "KELTRIMA_INSTALLER_KEY must be empty or the 44 characters of a base64 Ed25519 public key");
 #ifndef KELTRIMA_APP_ID
 #error "KELTRIMA_APP_ID must name the desktop entry (without .desktop)"
 #endif
@@ -114,6 +120,7 @@ int main(int argc, char* argv[]) {
     PrepareApplication();
 
     TMainSeams seams = SystemSeams(MirrorAddress(KELTRIMA_MIRROR_DX), MirrorAddress(KELTRIMA_MIRROR_LT));
+    seams.InstallerKey = platform::ParseEd25519Key(KELTRIMA_INSTALLER_KEY); // none when built without one
     seams.DefaultSaveDir = QString::fromStdString(folders.SaveDir);
     seams.WriteLog = WriteToGlobalLog;
     Tfrm_Main mainForm(std::move(seams));

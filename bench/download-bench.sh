@@ -6,10 +6,15 @@
 # the median wall time, throughput, user+system CPU and peak RSS, and keltrima-get's throughput ratio to each
 # curl (above 1: keltrima-get is faster).
 #
+# The file is also signed (tools/sign-installer, a key made for the run): "keltrima-get+key" is the same
+# download with the signature check (--key), and keltrima_signature_bench then prints the time of the check
+# alone on the file and the memory it takes.
+#
 #   bench/download-bench.sh [--size MiB] [--runs N] [--keltrima-get PATH]
 #
-# Defaults: 1024 MiB, 5 runs, build/cli/keltrima-get. The file is generated into a temporary folder,
-# which is removed at the end. Run it on a quiet machine: `uptime` tells.
+# Defaults: 1024 MiB, 5 runs, build/cli/keltrima-get (and build/tests/core/keltrima_signature_bench beside
+# it). The file is generated into a temporary folder, which is removed at the end. Run it on a quiet
+# machine: `uptime` tells.
 set -euo pipefail
 
 size_mib=1024
@@ -21,11 +26,13 @@ while [ $# -gt 0 ]; do
     --size) size_mib="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --keltrima-get) kget="$2"; shift 2 ;;
-    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
 [ -x "$kget" ] || { echo "no keltrima-get at $kget (build first)" >&2; exit 2; }
+verify_bench="$(dirname "$kget")/../tests/core/keltrima_signature_bench"
+[ -x "$verify_bench" ] || { echo "no keltrima_signature_bench at $verify_bench (build it)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "GNU time is needed (package time)" >&2; exit 2; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/keltrima-bench.XXXXXX")"
@@ -40,6 +47,9 @@ mkdir -p "$work/www" "$work/tmp" "$work/out"
 echo "generating ${size_mib} MiB ..." >&2
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/www/file.bin"
 bytes=$(stat -c %s "$work/www/file.bin")
+echo "signing it ..." >&2
+public_key=$(bash "$root/tools/sign-installer" keygen "$work/key.pem")
+bash "$root/tools/sign-installer" sign "$work/key.pem" "$work/www/file.bin" >/dev/null
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cat >"$work/nginx.conf" <<CONF
@@ -77,6 +87,9 @@ measure() {
   case "$tool" in
     keltrima-get)
       /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$kget" "$url" "$out" 2>"$work/tool.err" >/dev/null ;;
+    keltrima-get+key)
+      /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$kget" "$url" "$out" --key "$public_key" \
+        2>"$work/tool.err" >/dev/null ;;
     curl)
       /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" curl -s -o "$out" "$url" 2>"$work/tool.err" ;;
     curl+sync)
@@ -91,7 +104,7 @@ measure() {
 
 : >"$work/results.txt"
 for i in $(seq 1 "$runs"); do
-  for tool in keltrima-get curl curl+sync; do
+  for tool in keltrima-get keltrima-get+key curl curl+sync; do
     line=$(measure "$tool")
     echo "$tool $line" >>"$work/results.txt"
     echo "run $i $tool: $line" >&2
@@ -113,7 +126,7 @@ for tool, r in rows.items():
     med[tool] = (wall, size / wall / 2**20 if wall > 0 else float("inf"), cpu, rss / 1024)
 print(f"file {mib} MiB, {runs} runs per tool, medians (peak RSS: the largest of the runs)")
 print(f"{'tool':<14}{'wall s':>9}{'MiB/s':>10}{'CPU s':>9}{'RSS MiB':>10}")
-for tool in ("keltrima-get", "curl", "curl+sync"):
+for tool in ("keltrima-get", "keltrima-get+key", "curl", "curl+sync"):
     w, t, c, m = med[tool]
     print(f"{tool:<14}{w:>9.3f}{t:>10.1f}{c:>9.3f}{m:>10.1f}")
 k = med["keltrima-get"]
@@ -122,3 +135,7 @@ for other in ("curl", "curl+sync"):
     ratio = k[1] / o[1] if o[1] > 0 else float("inf")
     print(f"keltrima-get throughput / {other} throughput: {ratio:.2f}")
 PY
+
+echo
+echo "the signature check alone, on the same file:"
+"$verify_bench" "$work/www/file.bin" "$public_key" "$runs"

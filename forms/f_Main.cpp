@@ -340,6 +340,7 @@ int Tfrm_Main::RunDownload(const QString& Url) {
             // The stop acts at once, also while the transfer waits for the network.
             const std::shared_ptr<IHttpClient> client = GetHttpClient();
             client->SetStopCheck(StopCheck);
+            client->SetInstallerKey(FSeams.InstallerKey);
             const int outcome = client->DownloadFile(url, file, Relay, 0, nullptr);
             client->SetStopCheck(nullptr);
             return outcome;

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/Signature.h"
 
 #include <QString>
 #include <QUrl>
@@ -15,6 +18,9 @@ struct TMainSeams {
     // Full addresses of the installer on the two mirrors: the "电信" line first, then the "联通" line.
     QString MirrorDX;
     QString MirrorLT;
+    // The maker's public key: with one, a download is complete (and the Install picture shows) only when the
+    // installer's signature holds; none checks nothing.
+    std::optional<platform::TEd25519Key> InstallerKey;
     // The folder to save into until the user picks another, ending in "/": "Keltrima/" beside the program,
     // or under the user's download folder for an installed program. Made when the window is first shown.
     QString DefaultSaveDir;

@@ -77,7 +77,7 @@ std::string SysErrorMessage(int Code) {
     if (const char* Text = InternetErrorText(Code)) {
         return Text;
     }
-    std::string Result = SystemErrorText(Code);
+    std::string Result = OsErrorText(Code);
     while (!Result.empty() &&
            (Result.back() == ' ' || Result.back() == '.' || Result.back() == '\r' || Result.back() == '\n')) {
         Result.pop_back();

@@ -52,6 +52,6 @@ void SetLastError(int Code);
 // for its codes, and "未知错误 N" for anything else. Never empty, no trailing blanks or full stops.
 std::string SysErrorMessage(int Code);
 // The system's own text for one of its codes (strerror, FormatMessage), as it gives it; "" when it has none.
-std::string SystemErrorText(int Code);
+std::string OsErrorText(int Code);
 
 } // namespace platform

@@ -32,6 +32,9 @@ enum class TSignatureCheck {
     Unavailable, // this build cannot check signatures at all (the Windows build: no Ed25519 library there)
 };
 
+// Whether this build can check signatures at all: the Windows build cannot (Unavailable for every file).
+bool CanVerifySignatures();
+
 // Checks the whole file against the signature. Memory: the file is read through the system's file cache
 // (mapped, not copied), so its size does not add to what the process needs.
 TSignatureCheck VerifyFileSignature(const std::string& FileName, const TEd25519Key& Key,

@@ -233,8 +233,10 @@ TDownloadCall::TNext TDownloadCall::Probe() {
         return Fail(TFailureKind::TooLarge);
     }
     if (TargetIsComplete(FEntity)) {
-        FTargetFoundComplete = true;
-        return TNext::Done;
+        const TNext Next = TakeCompleteTarget();
+        if (Next != TNext::Go) {
+            return Next;
+        }
     }
     FRequest.reset();
     return TNext::Go;
@@ -383,10 +385,27 @@ TDownloadCall::TNext TDownloadCall::TakeWhole(const TEntityFacts& Answer) {
         return Fail(TFailureKind::TooLarge);
     }
     if (FEntity.Length > 0 && TargetIsComplete(FEntity)) {
-        FTargetFoundComplete = true;
-        return TNext::Done;
+        return TakeCompleteTarget();
     }
     return TNext::Go;
+}
+
+// A target found complete by its size and date counts only when the maker's signature holds for it. One whose
+// bytes fail it is no installer of the maker's: it is removed, so that nobody starts it by mistake, and the
+// transfer goes on to fetch the real one. Without a signature to check against, it neither counts nor goes.
+TDownloadCall::TNext TDownloadCall::TakeCompleteTarget() {
+    switch (CheckSignature(FFileName)) {
+    case TSignatureVerdict::Valid:
+        FTargetFoundComplete = true;
+        return TNext::Done;
+    case TSignatureVerdict::Invalid:
+        platform::DeleteFile(FFileName); // should that fail, the rename at the end fails on it
+        return TNext::Go;
+    case TSignatureVerdict::Stopped:
+        return TNext::Stopped;
+    default:
+        return Fail(TFailureKind::Signature);
+    }
 }
 
 // The temporary file holds exactly what precedes the body's first byte (nothing when it starts over) before
@@ -461,8 +480,8 @@ TDownloadCall::TNext TDownloadCall::EndOfBody(std::int64_t RemainTime, std::int6
     if (FEntity.Length != 0 && static_cast<std::uint64_t>(FFile.Size()) != FEntity.Length) {
         return Fail(TFailureKind::SizeMismatch);
     }
-    if (IsFilePresent(FStateName)) {
-        platform::DeleteFile(FStateName);
+    if (!FClient.FInstallerKey) {
+        ForgetState(); // else when the signature holds
     }
     return TNext::Done;
 }
@@ -501,8 +520,9 @@ bool TDownloadCall::PutInPlace() {
         FailWithSystemError(TFailureKind::Write);
         return false;
     }
-    // A check of the finished file (its signature, say) belongs here: its data is on the disk, and it does
-    // not have the target's name yet.
+    if (!SignatureHolds()) {
+        return false;
+    }
     if (!FFile.IsAt(FTempName)) {
         // Something else took the name meanwhile.
         Fail(TFailureKind::Rename, platform::ERROR_FILE_INVALID, FTempName);
@@ -522,6 +542,47 @@ bool TDownloadCall::PutInPlace() {
     platform::FlushFolder(
         platform::ExtractFilePath(FFileName)); // the rename is done; a failed flush changes nothing
     return true;
+}
+
+// The finished file takes the target's name only when the maker's signature holds for it (always, without a
+// key); its data is on the disk by now. A file whose bytes fail the signature goes with its state: the next
+// run fetches it anew. When no signature could be had (a mirror that serves it only later, no answer), the
+// complete file and its state stay, so that the next run asks for the signature alone.
+bool TDownloadCall::SignatureHolds() {
+    switch (CheckSignature(FTempName)) {
+    case TSignatureVerdict::Valid:
+        if (FTempInUse) {
+            ForgetState(); // as the end of the body does without a key
+        }
+        return true;
+    case TSignatureVerdict::Stopped:
+        FResult = 1;
+        return false;
+    case TSignatureVerdict::Invalid:
+        platform::DeleteFile(FTempName);
+        ForgetState();
+        break;
+    default:
+        break;
+    }
+    Fail(TFailureKind::Signature);
+    return false;
+}
+
+TSignatureVerdict TDownloadCall::CheckSignature(const std::string& FileName) {
+    if (!FClient.FInstallerKey) {
+        return TSignatureVerdict::Valid;
+    }
+    if (!FSignature) {
+        FSignature.emplace(FClient, FURL, *FClient.FInstallerKey, [this] { return StopRequested(); });
+    }
+    return FSignature->Check(FileName);
+}
+
+void TDownloadCall::ForgetState() {
+    if (IsFilePresent(FStateName)) {
+        platform::DeleteFile(FStateName);
+    }
 }
 
 TDownloadCall::TNext TDownloadCall::Unsent(const TSendOutcome& Sent, TFailureKind Failed,

@@ -3,13 +3,14 @@
 //   Begin     the side files' names and folder, the begin report, the session and the connection
 //   Lock      the temporary file opened (never through a link) and locked: one download per target
 //   Probe     in resume mode the HEAD: the entity's length, date and tag; a web page refused; the size
-//             limit; a target already complete
+//             limit; a target already complete (and, with the maker's key, signed)
 //   Decide    whether the temporary file is continued: the hook, else DecideResume on the state file
 //   Request   the GET, and what its answer says about the entity (status, range, length, type)
 //   Open      the temporary file cut to where the body continues it, the state file naming the entity,
 //             the read buffer
 //   Transfer  the body into the temporary file with the progress reports, and the size check at its end
-//   Finish    the complete file flushed and put in the target's place (or the lock let go), the end report
+//   Finish    the complete file flushed, its signature checked (with the maker's key), and put in the
+//             target's place (or the lock let go), the end report
 //
 // Each step says whether the call goes on; a failure is one TDownloadFailure, reported once.
 //
@@ -22,6 +23,7 @@
 #include "platform/Inet.h"
 #include "public/DownloadFailure.h"
 #include "public/HttpClientIntf.h"
+#include "public/InstallerSignature.h"
 #include "public/ResumeDecision.h"
 
 #include <cstddef>
@@ -68,6 +70,10 @@ private:
     std::optional<TFailureKind> Overran() const;
     TNext EndOfBody(std::int64_t RemainTime, std::int64_t Speed);
     bool PutInPlace();
+    TNext TakeCompleteTarget();
+    bool SignatureHolds();
+    TSignatureVerdict CheckSignature(const std::string& FileName);
+    void ForgetState();
 
     TNext Unsent(const TSendOutcome& Sent, TFailureKind Failed, TFailureKind Refused);
     TNext Fail(TFailureKind Kind, int Code = 0, const std::string& Detail = std::string());
@@ -105,6 +111,8 @@ private:
     std::uint64_t FReceived = 0;
     bool FTargetFoundComplete = false;
     bool FTempInUse = false; // the temporary file was cut for this call's data
+    // With the maker's key: the signature the server serves, fetched at the first check.
+    std::optional<TInstallerSignature> FSignature;
 
     // Requests before connections before sessions: destroyed in the reverse order of declaration.
     platform::inet::HSession FSession;

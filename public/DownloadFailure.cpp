@@ -40,6 +40,7 @@ constexpr TTextRow Texts[] = {
     {TFailureKind::Write, "写文件失败", TTail::AlwaysSystem},
     {TFailureKind::DeleteTarget, "删除[%s]文件失败", TTail::AlwaysSystem},
     {TFailureKind::Rename, "重命名[%s]文件失败", TTail::AlwaysSystem},
+    {TFailureKind::Signature, "安装包签名校验失败！", TTail::None},
     {TFailureKind::Raised, "[THttpClient.DownloadFile]%s", TTail::None},
 };
 static_assert(std::size(Texts) == static_cast<std::size_t>(TFailureKind::Raised) + 1, "one row per kind");

@@ -338,6 +338,7 @@ std::shared_ptr<IHttpClient> THttpClient::Clone() {
     Copy->FResume = FResume;
     Copy->FOnBeforeDownload = FOnBeforeDownload;
     Copy->FStopCheck = FStopCheck;
+    Copy->FInstallerKey = FInstallerKey;
     Copy->FLastError = FLastError;
     return Copy;
 }

@@ -141,6 +141,11 @@ public:
         CheckThread();
         FStopCheck = std::move(Value);
     }
+    std::optional<platform::TEd25519Key> GetInstallerKey() override { return FInstallerKey; }
+    void SetInstallerKey(std::optional<platform::TEd25519Key> Value) override {
+        CheckThread();
+        FInstallerKey = Value;
+    }
     // How the last DownloadFile call failed; none when it did not (or was stopped).
     std::optional<TDownloadFailure> GetLastFailure() const { return FLastFailure; }
 
@@ -201,6 +206,7 @@ private:
     bool FResume = false;
     TBeforeDownloadEvent FOnBeforeDownload;
     TStopCheck FStopCheck;
+    std::optional<platform::TEd25519Key> FInstallerKey;
     std::string FLastError;
     std::optional<TDownloadFailure> FLastFailure;
 

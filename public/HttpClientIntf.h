@@ -13,12 +13,14 @@
 #pragma once
 
 #include "platform/DateTime.h"
+#include "platform/Signature.h"
 #include "public/ByteStream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Interface identity, in registry text form.
@@ -206,6 +208,12 @@ public:
     // 43, 44: our own setting after the original operations: the stop check (none by default).
     virtual TStopCheck GetStopCheck() = 0;
     virtual void SetStopCheck(TStopCheck Value) = 0;
+    // 45, 46: the maker's public key (none by default). With a key, DownloadFile counts a file complete only
+    // when it verifies against the signature the server serves beside it (the file's address with ".sig"
+    // appended to its path), before it takes the target's name; a target found complete is checked too.
+    // Reset keeps the key, as it keeps the stop check.
+    virtual std::optional<platform::TEd25519Key> GetInstallerKey() = 0;
+    virtual void SetInstallerKey(std::optional<platform::TEd25519Key> Value) = 0;
 };
 
 // The one shared client, created on the first call; every call returns the same object.

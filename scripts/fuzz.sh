@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each for a bounded time (10 seconds a
-# target: all seven together stay under two minutes). The committed seed corpus is copied, so new inputs
+# target: all eight together stay under two minutes). The committed seed corpus is copied, so new inputs
 # stay out of git. Each target's line ends with libFuzzer's count of executions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${KELTRIMA_FUZZ_SECONDS:-10}"
-targets=(fuzz_parse_url fuzz_encode_url fuzz_ini fuzz_content_range fuzz_http_date fuzz_header_block fuzz_state_file)
+targets=(fuzz_parse_url fuzz_encode_url fuzz_ini fuzz_content_range fuzz_http_date fuzz_header_block fuzz_state_file
+         fuzz_signature_text)
 
 cmake -S . -B build-fuzz -G Ninja -DKELTRIMA_FUZZ=ON -DKELTRIMA_BUILD_GUI=OFF -DBUILD_TESTING=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \

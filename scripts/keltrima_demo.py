@@ -84,11 +84,14 @@ def wait_for(predicate, timeout, interval=0.05, what="condition"):
 
 class Mirrors:
     """Two mirrors, one nginx with a server on each address, each serving its own copy of one file at the
-    installer's path. `rate` throttles every connection (nginx limit_rate, e.g. "1m"); the access log
-    records the Range header of every request."""
+    installer's path, and beside it its signature file (".sig") when `signature` is given. `rate` throttles
+    every connection (nginx limit_rate, e.g. "1m"); the access log records the Range header of every
+    request."""
 
-    def __init__(self, content, hosts=("127.0.0.1", "127.0.0.2"), port=None, rate=None, workdir=None):
+    def __init__(self, content, hosts=("127.0.0.1", "127.0.0.2"), port=None, rate=None, workdir=None,
+                 signature=None):
         self.content = content
+        self.signature = signature
         self.hosts = hosts
         self.port = port if port else free_port(list(hosts))
         self.rate = rate
@@ -122,6 +125,9 @@ class Mirrors:
             os.makedirs(os.path.join(root, "uploads"), exist_ok=True)
             with open(os.path.join(root, "uploads", INSTALLER_NAME), "wb") as f:
                 f.write(self.content)
+            if self.signature is not None:
+                with open(os.path.join(root, "uploads", INSTALLER_NAME + ".sig"), "wb") as f:
+                    f.write(self.signature)
             limit = ("limit_rate %s;" % self.rate) if self.rate else ""
             servers.append(
                 """

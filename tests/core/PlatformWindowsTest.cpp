@@ -223,7 +223,7 @@ TEST(WindowsProcess, SystemTextsAreWin32sAndTheNetworkTextsOurs) {
     for (const int Code :
          {static_cast<int>(ERROR_ACCESS_DENIED), ERROR_FILE_NOT_FOUND, ERROR_LOCK_VIOLATION}) {
         const std::string Text = SysErrorMessage(Code);
-        EXPECT_EQ(Text, SystemErrorText(Code).substr(0, Text.size())) << Code;
+        EXPECT_EQ(Text, OsErrorText(Code).substr(0, Text.size())) << Code;
         ASSERT_FALSE(Text.empty()) << Code;
         EXPECT_EQ(Text.find("未知错误"), std::string::npos) << Text;
         EXPECT_NE(Text.back(), '.') << Text;

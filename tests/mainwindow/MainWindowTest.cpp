@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@
 #include "public/HttpClientImpl.h"
 #include "tests/support/FaultServer.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/Signing.h"
 #include "tests/support/TempDir.h"
 
 using testsupport::BinaryPattern;
@@ -87,11 +89,14 @@ class MainWindowTest : public ::testing::Test {
 public:
     void SetUp() override { ASSERT_TRUE(FSave.isValid()); }
 
-    // A shown window for the two mirrors, saving into the test's folder (chosen with the folder picker).
-    std::unique_ptr<Tfrm_Main> Window(const std::string& Dx, const std::string& Lt) {
+    // A shown window for the two mirrors, saving into the test's folder (chosen with the folder picker), with
+    // the maker's key when one is given.
+    std::unique_ptr<Tfrm_Main> Window(const std::string& Dx, const std::string& Lt,
+                                      std::optional<platform::TEd25519Key> Key = std::nullopt) {
         TMainSeams seams;
         seams.MirrorDX = QString::fromStdString(Dx);
         seams.MirrorLT = QString::fromStdString(Lt);
+        seams.InstallerKey = Key;
         seams.IsOnline = [this] { return FOnline; };
         seams.OpenWithShell = [this](const QUrl& Target) {
             FOpened.push_back(Target);
@@ -347,6 +352,40 @@ TEST_F(MainWindowTest, DownloadsFromTheChosenLine) {
         EXPECT_EQ(Child<QWidget>(*window, "imgProcessInner")->width(), 551);
         EXPECT_FALSE(QFileInfo::exists(Target() + QStringLiteral(".tmp")));
         EXPECT_FALSE(QFileInfo::exists(Target() + QStringLiteral(".sdc")));
+    }
+}
+
+// With the maker's key only the signed installer is offered: one changed byte ends in the failure prompt,
+// with the signature text in the log, no file under the installer's name and no Install picture.
+TEST_F(MainWindowTest, OnlyASignedInstallerIsOffered) {
+    const testsupport::TSigningKey signer;
+    const std::string signedBytes = BinaryPattern(300000, 3);
+    std::string changedBytes = signedBytes;
+    changedBytes[150000] = static_cast<char>(changedBytes[150000] ^ 0x20);
+    for (const bool changed : {false, true}) {
+        SCOPED_TRACE(changed ? "one byte changed on the way" : "as signed");
+        QFile::remove(Target());
+        TNginxServer mirror;
+        mirror.AddFile("uploads/" + KName.toStdString(), changed ? changedBytes : signedBytes);
+        mirror.AddFile("uploads/" + KName.toStdString() + ".sig", signer.SignatureFile(signedBytes));
+        auto window =
+            Window(NginxUrl(mirror), NginxUrl(mirror), platform::ParseEd25519Key(signer.PublicKeyBase64()));
+        const std::size_t mark = LogMark();
+        TDialogScript script(changed ? std::vector<TAnswer>{TAnswer::Close} : std::vector<TAnswer>{});
+        ClickDownloadNow(*window);
+        EXPECT_EQ(window->Succeeded(), !changed);
+        EXPECT_EQ(Child<QWidget>(*window, "btnInstall")->isHidden(), changed);
+        if (changed) {
+            ASSERT_EQ(script.Seen().size(), 1u);
+            EXPECT_EQ(script.Seen()[0].Kind, QStringLiteral("Info")); // the failure prompt
+            EXPECT_FALSE(QFileInfo::exists(Target()));
+            const auto lines = LogLinesSince(mark);
+            EXPECT_NE(std::find(lines.begin(), lines.end(), "下载失败dsFail： 安装包签名校验失败！"),
+                      lines.end());
+        } else {
+            EXPECT_TRUE(script.Seen().empty());
+            EXPECT_TRUE(SameBytes(ReadAll(Target()), signedBytes));
+        }
     }
 }
 

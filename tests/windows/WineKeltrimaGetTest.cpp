@@ -118,3 +118,15 @@ TEST(WineKeltrimaGet, KilledThenInterruptedThenContinuedToTheSameBytes) {
     EXPECT_THAT(Ranges, ::testing::Contains("bytes=" + std::to_string(AfterKill) + "-"));
     EXPECT_EQ(Ranges.back(), "bytes=" + std::to_string(AfterStop) + "-");
 }
+
+// The Windows build cannot check signatures: asked to, it says so and touches nothing.
+TEST(WineKeltrimaGet, AKeyIsRefusedWhereNoSignatureCanBeChecked) {
+    TTempDir Dir;
+    std::vector<std::string> Args = Get("http://127.0.0.1:1/f.exe", Dir.File("f.exe"));
+    Args.insert(Args.end(), {"--key", std::string(43, 'A') + "="});
+    TKeltrimaGet Run(Args, Dir);
+    EXPECT_EQ(Run.Wait(), 2);
+    EXPECT_THAT(Run.Err(),
+                HasSubstr("keltrima-get: 此系统上的 keltrima-get 无法校验安装包签名，不能使用 --key"));
+    EXPECT_FALSE(IsFilePresent(Dir.File("f.exe.tmp")));
+}

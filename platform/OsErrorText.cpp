@@ -12,7 +12,7 @@ const int ERROR_NOT_ENOUGH_MEMORY = ENOMEM;
 const int ERROR_LOCK_VIOLATION = EWOULDBLOCK;
 const int ERROR_FILE_INVALID = ESTALE;
 
-std::string SystemErrorText(int Code) {
+std::string OsErrorText(int Code) {
     if (Code <= 0 || Code >= 4096) {
         return std::string();
     }

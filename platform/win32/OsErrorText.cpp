@@ -14,7 +14,7 @@ const int ERROR_NOT_ENOUGH_MEMORY = 8;
 const int ERROR_LOCK_VIOLATION = 33;
 const int ERROR_FILE_INVALID = 1006;
 
-std::string SystemErrorText(int Code) {
+std::string OsErrorText(int Code) {
     if (Code <= 0 || Code >= 12000) {
         return std::string();
     }
