@@ -12,7 +12,12 @@ std::string FormatProgressLine(const THttpDownloadInfo& Info) {
     if (Info.Size > 0) {
         Line += "/" + std::to_string(Info.Size);
     }
-    Line += " 字节  " + Info.SpeedText.Str() + "  剩余 " + Info.RemainTimeText.Str();
+    Line += " 字节";
+    // Until the first second has been measured a report carries neither speed nor time left: the line
+    // then says nothing of them rather than "0.00B/s  剩余 00:00:00".
+    if (Info.Speed != 0 || Info.RemainTime != 0) {
+        Line += "  " + Info.SpeedText.Str() + "  剩余 " + Info.RemainTimeText.Str();
+    }
     return Line;
 }
 

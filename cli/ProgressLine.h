@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <string>
 
-// " 42.0%  440401920/1048576000 字节  112.50MB/s  剩余 00:00:05"; the percentage is "--" without a size.
+// " 42.0%  440401920/1048576000 字节  112.50MB/s  剩余 00:00:05"; the percentage is "--" without a size,
+// and speed and time left are left out until they have been measured.
 std::string FormatProgressLine(const THttpDownloadInfo& Info);
 
 class TProgressLine {
