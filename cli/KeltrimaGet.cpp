@@ -8,20 +8,20 @@
 // while it waits for the network, so the run ends within moments even while connecting or while the
 // server is silent. A second one ends the process at once.
 #include "cli/ProgressLine.h"
+#include "platform/Console.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
 #include "platform/LastError.h"
+#include "platform/Process.h"
 #include "platform/Signature.h"
 #include "public/HttpClientImpl.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -69,29 +69,34 @@ struct TArguments {
 std::optional<platform::TEd25519Key> KeyFrom(const std::string& Option, const std::string& Value) {
     std::string Text = Value;
     if (Option == "--key-file" && !platform::ReadRegularFile(Value, Text, KeyFileSizeLimit)) {
-        std::fprintf(stderr, "keltrima-get: 无法读取公钥文件 %s: %s\n", Value.c_str(),
-                     SystemErrorText(platform::GetLastError()).c_str());
+        platform::WriteText(stderr, "keltrima-get: 无法读取公钥文件 " + Value + ": " +
+                                        SystemErrorText(platform::GetLastError()) + "\n");
         return std::nullopt;
     }
     std::optional<platform::TEd25519Key> Key = platform::ParseEd25519Key(Text);
     if (!Key) {
-        std::fprintf(stderr,
-                     "keltrima-get: %s 给出的不是有效的公钥：应为 32 字节 Ed25519 公钥的 base64 文本\n",
-                     Option.c_str());
+        platform::WriteText(stderr, "keltrima-get: " + Option +
+                                        " 给出的不是有效的公钥：应为 32 字节 Ed25519 公钥的 base64 文本\n");
     }
     return Key;
 }
 
 // The options and the two names; none (after a message) when the command is used wrongly.
-std::optional<TArguments> ParseArguments(int Argc, char** Argv) {
+std::optional<TArguments> ParseArguments(const std::vector<std::string>& Argv) {
     TArguments Arguments;
     std::vector<std::string> Names;
     bool KeyGiven = false;
-    for (int At = 1; At < Argc; ++At) {
-        const std::string Arg = Argv[At];
+    for (std::size_t At = 1; At < Argv.size(); ++At) {
+        const std::string& Arg = Argv[At];
         if (Arg == "--key" || Arg == "--key-file") {
-            if (KeyGiven || At + 1 >= Argc) {
-                std::fputs(UsageText, stderr);
+            if (KeyGiven || At + 1 >= Argv.size()) {
+                platform::WriteText(stderr, UsageText);
+                return std::nullopt;
+            }
+            if (!platform::CanVerifySignatures()) {
+                platform::WriteText(stderr,
+                                    "keltrima-get: 此系统上的 keltrima-get 无法校验安装包签名，不能使用 " +
+                                        Arg + "\n");
                 return std::nullopt;
             }
             KeyGiven = true;
@@ -100,14 +105,14 @@ std::optional<TArguments> ParseArguments(int Argc, char** Argv) {
                 return std::nullopt;
             }
         } else if (Arg.empty() || Arg[0] == '-' || Names.size() == 2) {
-            std::fputs(UsageText, stderr);
+            platform::WriteText(stderr, UsageText);
             return std::nullopt;
         } else {
             Names.push_back(Arg);
         }
     }
     if (Names.size() != 2) {
-        std::fputs(UsageText, stderr);
+        platform::WriteText(stderr, UsageText);
         return std::nullopt;
     }
     Arguments.URL = Names[0];
@@ -118,25 +123,24 @@ std::optional<TArguments> ParseArguments(int Argc, char** Argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(HelpText, stdout);
+    const std::vector<std::string> Args = platform::CommandLineArguments(argc, argv);
+    if (Args.size() == 2 && (Args[1] == "--help" || Args[1] == "-h")) {
+        platform::WriteText(stdout, HelpText);
         return 0;
     }
-    const std::optional<TArguments> Arguments = ParseArguments(argc, argv);
+    const std::optional<TArguments> Arguments = ParseArguments(Args);
     if (!Arguments) {
         return 2;
     }
     const std::string& URL = Arguments->URL;
     // The client saves into the folder part of the name: a bare name means the current folder.
-    std::error_code Error;
-    std::string FileName = std::filesystem::absolute(Arguments->File, Error).string();
-    if (Error) {
-        FileName = Arguments->File;
-    }
+    const std::string FileName = platform::AbsolutePath(Arguments->File);
     // A folder cannot take the file's name: refused now, not after the whole transfer, and without side
     // files left beside or inside it.
-    if (FileName.back() == '/' || std::filesystem::is_directory(FileName, Error)) {
-        std::fprintf(stderr, "keltrima-get: FILE 不能是文件夹: %s\n", Arguments->File.c_str());
+    platform::TFileAttributeData Target;
+    if (std::strchr(platform::PathDelimiters, FileName.back()) != nullptr ||
+        (platform::GetFileAttributesEx(FileName, Target) && Target.IsDirectory)) {
+        platform::WriteText(stderr, "keltrima-get: FILE 不能是文件夹: " + Arguments->File + "\n");
         return 2;
     }
 
@@ -177,10 +181,10 @@ int main(int argc, char** argv) {
         if (!Refusal.empty() && Text.find(Refusal) == std::string::npos) {
             Text += " " + Refusal;
         }
-        std::fprintf(stderr, "keltrima-get: %s\n", Text.c_str());
+        platform::WriteText(stderr, "keltrima-get: " + Text + "\n");
     }
     if (platform::Interrupted()) {
-        std::fputs(InterruptedText, stderr);
+        platform::WriteText(stderr, InterruptedText);
         return 1;
     }
     return 2;

@@ -1,5 +1,7 @@
 #include "cli/ProgressLine.h"
 
+#include "platform/Console.h"
+
 std::string FormatProgressLine(const THttpDownloadInfo& Info) {
     char Percent[16] = "   --";
     if (Info.Size > 0) {
@@ -32,7 +34,7 @@ void TProgressLine::Finish() {
         FPending.clear();
     }
     if (FOpenLine) {
-        std::fputs("\n", FOut);
+        platform::WriteText(FOut, "\n");
         FOpenLine = false;
     }
     std::fflush(FOut);
@@ -42,10 +44,9 @@ void TProgressLine::Print(const std::string& Line) {
     FLastPrinted = Line;
     if (FIsTerminal) {
         // Back to the start of the line, the new text, the rest of the old one cleared.
-        std::fprintf(FOut, "\r%s\033[K", Line.c_str());
+        platform::WriteText(FOut, "\r" + Line + "\033[K");
         FOpenLine = true;
     } else {
-        std::fprintf(FOut, "%s\n", Line.c_str());
+        platform::WriteText(FOut, Line + "\n");
     }
-    std::fflush(FOut);
 }

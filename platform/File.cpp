@@ -42,26 +42,6 @@ int OpenNoFollow(const std::string& Path, int Flags, bool& Created) {
 
 } // namespace
 
-TFile::~TFile() {
-    Close();
-}
-
-TFile::TFile(TFile&& Other) noexcept
-    : FHandle(std::exchange(Other.FHandle, -1)), FCreated(Other.FCreated), FPosition(Other.FPosition),
-      FWriteBackFrom(Other.FWriteBackFrom), FWriteBackStep(Other.FWriteBackStep) {}
-
-TFile& TFile::operator=(TFile&& Other) noexcept {
-    if (this != &Other) {
-        Close();
-        FHandle = std::exchange(Other.FHandle, -1);
-        FCreated = Other.FCreated;
-        FPosition = Other.FPosition;
-        FWriteBackFrom = Other.FWriteBackFrom;
-        FWriteBackStep = Other.FWriteBackStep;
-    }
-    return *this;
-}
-
 bool TFile::OpenForWrite(const std::string& Path, TCreation Creation) {
     Close();
     // Not blocking: opening a pipe for writing would otherwise wait for a reader. Not emptied yet either:

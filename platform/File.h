@@ -1,4 +1,5 @@
-// An open file for writing, closed by its destructor. Failures leave errno as the last error code.
+// An open file for writing, closed by its destructor. Failures leave the system's code as the last error
+// code (platform/LastError.h).
 //
 // The download's side files go through here: a name that is a symbolic link is never followed and a name
 // that is no regular file is never written, the file can be locked against a second download of the same
@@ -32,7 +33,7 @@ public:
     // and a name that is no regular file fails without a byte written (a folder EISDIR, a pipe or a device
     // EINVAL, a pipe without a reader ENXIO). The write position is the start of the file.
     bool OpenForWrite(const std::string& Path, TCreation Creation);
-    bool IsOpen() const { return FHandle >= 0; }
+    bool IsOpen() const { return FHandle != -1; }
     // Whether the last OpenForWrite made the file (it did not exist before).
     bool Created() const { return FCreated; }
     // Takes the exclusive advisory lock of the file without waiting; false with EWOULDBLOCK while another
@@ -58,7 +59,7 @@ public:
     bool Close();
 
 private:
-    int FHandle = -1;
+    std::intptr_t FHandle = -1; // the file descriptor, or the Windows HANDLE; -1 when closed
     bool FCreated = false;
     std::int64_t FPosition = 0;      // the write position
     std::int64_t FWriteBackFrom = 0; // the first byte whose write-back has not been started

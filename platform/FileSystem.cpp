@@ -5,10 +5,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
+
+const char* const PathDelimiters = "/";
 
 namespace {
 
@@ -207,23 +210,10 @@ bool ReadRegularFile(const std::string& Path, std::string& Content, std::size_t 
     return true;
 }
 
-std::string ExtractFilePath(const std::string& Path) {
-    const std::string::size_type Slash = Path.find_last_of(PathDelim);
-    return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
-}
-
-std::string ExtractFileName(const std::string& Path) {
-    const std::string::size_type Slash = Path.find_last_of(PathDelim);
-    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-}
-
-std::string ChangeFileExt(const std::string& Path, const std::string& Ext) {
-    const std::string::size_type Slash = Path.find_last_of(PathDelim);
-    const std::string::size_type Dot = Path.find_last_of('.');
-    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) {
-        return Path + Ext;
-    }
-    return Path.substr(0, Dot) + Ext;
+std::string AbsolutePath(const std::string& Path) {
+    std::error_code Error;
+    const std::filesystem::path Result = std::filesystem::absolute(Path, Error);
+    return Error ? Path : Result.string();
 }
 
 } // namespace platform

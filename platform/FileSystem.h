@@ -1,5 +1,6 @@
-// File queries and whole-file operations on paths (UTF-8, "/" as the delimiter). Every function that
-// fails leaves the errno of the failure as the thread's last error code (platform/LastError.h).
+// File queries and whole-file operations on paths (UTF-8, "/" as the delimiter; on Windows "\\" too).
+// Every function that fails leaves the system's code of the failure as the thread's last error code
+// (platform/LastError.h): errno values here, Win32 codes on Windows.
 #pragma once
 
 #include "platform/DateTime.h"
@@ -10,7 +11,10 @@
 
 namespace platform {
 
+// The delimiter the layers put between a folder and a name (Windows takes it as well).
 constexpr char PathDelim = '/';
+// Every character that ends a folder part of a path on this system: "/", and on Windows "\\" as well.
+extern const char* const PathDelimiters;
 
 // What the attribute query of a path yields (files and folders alike).
 struct TFileAttributeData {
@@ -47,6 +51,10 @@ bool ReplaceFileContent(const std::string& Path, const std::string& Content);
 // The whole content of a regular file of at most Limit bytes, read without following a link at Path;
 // ELOOP for a link, EINVAL for what is no regular file, EFBIG for a longer file.
 bool ReadRegularFile(const std::string& Path, std::string& Content, std::size_t Limit);
+
+// The path made absolute against the current folder (not resolved further); the path as given when that
+// fails.
+std::string AbsolutePath(const std::string& Path);
 
 // The folder part of a path, ending with its delimiter ("" when there is none).
 std::string ExtractFilePath(const std::string& Path);

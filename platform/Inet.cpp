@@ -1,6 +1,7 @@
 #include "platform/Inet.h"
 
 #include "platform/HttpText.h"
+#include "platform/InetCommon.h"
 #include "platform/LastError.h"
 #include "platform/Text.h"
 
@@ -29,30 +30,8 @@ constexpr long MaxRedirects = 10;
 // The longest single wait: the stop check is asked at least this often while a call waits.
 constexpr int MaxPollMs = 100;
 
-struct TSettings {
-    std::string Agent;
-    std::uint32_t AccessType = INTERNET_OPEN_TYPE_PRECONFIG;
-    std::string Proxy;
-    std::string ProxyUserName;
-    std::string ProxyPassword;
-    std::string CaFile;
-    std::uint32_t ConnectTimeout = 60000;
-    std::uint32_t SendTimeout = 30000;
-    std::uint32_t ReceiveTimeout = 30000;
-    std::uint32_t DataSendTimeout = 30000;
-    std::uint32_t DataReceiveTimeout = 30000;
-    std::function<bool()> StopCheck;
-    // Connection
-    std::string HostName;
-    std::uint16_t Port = 0;
-    std::string UserName;
-    std::string Password;
-};
-
-bool Fail(int Code) {
-    SetLastError(Code);
-    return false;
-}
+using common::Fail;
+using common::TSettings;
 
 void InitCurlOnce() {
     static std::once_flag Once;
@@ -105,7 +84,7 @@ public:
     std::string FVerb;
     std::string FObjectName;
     std::uint32_t FFlags = 0;
-    std::vector<std::pair<std::string, std::string>> FHeaders; // name, whole line
+    common::THeaderLines FHeaders;
 
     CURLM* FMulti = nullptr;
     CURL* FEasy = nullptr;
@@ -200,17 +179,7 @@ public:
     }
 
     // A redirect that leaves TLS for plain HTTP is not followed.
-    bool RedirectAllowed() const {
-        if (!IsSecure()) {
-            return true;
-        }
-        const std::string::size_type Colon = FLocation.find(':');
-        const std::string::size_type Delim = FLocation.find_first_of("/?#");
-        if (Colon == std::string::npos || (Delim != std::string::npos && Delim < Colon)) {
-            return true; // relative: same scheme
-        }
-        return SameText(FLocation.substr(0, Colon), "https");
-    }
+    bool RedirectAllowed() const { return !IsSecure() || common::RedirectKeepsTls(FLocation); }
 
     static std::size_t HeaderCallback(char* Data, std::size_t Size, std::size_t Count, void* User) {
         TRequest& R = *static_cast<TRequest*>(User);
@@ -379,25 +348,6 @@ void TRequestDeleter::operator()(TRequest* Request) const {
 
 namespace {
 
-std::string EscapeObjectName(const std::string& Name) {
-    static const char Hex[] = "0123456789ABCDEF";
-    std::string Out;
-    for (char C : Name) {
-        const unsigned char U = static_cast<unsigned char>(C);
-        if (U <= 0x20 || U >= 0x7F) {
-            Out += '%';
-            Out += Hex[U >> 4];
-            Out += Hex[U & 15];
-        } else {
-            Out += C;
-        }
-    }
-    if (Out.empty() || Out.front() != '/') {
-        Out.insert(Out.begin(), '/');
-    }
-    return Out;
-}
-
 template <typename T>
 void SetOpt(CURL* Easy, CURLoption Option, T Value) {
     curl_easy_setopt(Easy, Option, Value);
@@ -424,7 +374,7 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
         Host = "[" + Host + "]";
     }
     const std::string Url = std::string(IsSecure() ? "https://" : "http://") + Host + ":" +
-                            std::to_string(S.Port) + EscapeObjectName(FObjectName);
+                            std::to_string(S.Port) + common::EscapeObjectName(FObjectName);
     CURL* E = FEasy;
     SetOpt(E, CURLOPT_URL, Url.c_str());
     SetOpt(E, CURLOPT_PATH_AS_IS, 1L);
@@ -533,9 +483,7 @@ bool TRequest::Configure(const void* Body, std::size_t Length) {
 }
 
 HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const char* Proxy) {
-    if (AccessType != INTERNET_OPEN_TYPE_PRECONFIG && AccessType != INTERNET_OPEN_TYPE_DIRECT &&
-        AccessType != INTERNET_OPEN_TYPE_PROXY) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
+    if (!common::KnownAccessType(AccessType)) {
         return nullptr;
     }
     InitCurlOnce();
@@ -549,26 +497,7 @@ HSession InternetOpen(const std::string& Agent, std::uint32_t AccessType, const 
 }
 
 bool InternetSetOption(TSession& Session, std::uint32_t Option, std::uint32_t Value) {
-    TSettings& S = Session.FSettings;
-    switch (Option) {
-    case INTERNET_OPTION_CONNECT_TIMEOUT:
-        S.ConnectTimeout = Value;
-        return true;
-    case INTERNET_OPTION_SEND_TIMEOUT:
-        S.SendTimeout = Value;
-        return true;
-    case INTERNET_OPTION_RECEIVE_TIMEOUT:
-        S.ReceiveTimeout = Value;
-        return true;
-    case INTERNET_OPTION_DATA_SEND_TIMEOUT:
-        S.DataSendTimeout = Value;
-        return true;
-    case INTERNET_OPTION_DATA_RECEIVE_TIMEOUT:
-        S.DataReceiveTimeout = Value;
-        return true;
-    default:
-        return Fail(ERROR_INTERNET_INVALID_OPTION);
-    }
+    return common::StoreOption(Session.FSettings, Option, Value);
 }
 
 void InternetSetStopCheck(TSession& Session, std::function<bool()> StopCheck) {
@@ -576,30 +505,12 @@ void InternetSetStopCheck(TSession& Session, std::function<bool()> StopCheck) {
 }
 
 bool InternetSetOption(TSession& Session, std::uint32_t Option, const std::string& Value) {
-    TSettings& S = Session.FSettings;
-    switch (Option) {
-    case INTERNET_OPTION_USERNAME:
-        S.ProxyUserName = Value;
-        return true;
-    case INTERNET_OPTION_PASSWORD:
-        S.ProxyPassword = Value;
-        return true;
-    case INTERNET_OPTION_CA_FILE:
-        S.CaFile = Value;
-        return true;
-    default:
-        return Fail(ERROR_INTERNET_INVALID_OPTION);
-    }
+    return common::StoreOption(Session.FSettings, Option, Value);
 }
 
 HConnection InternetConnect(TSession& Session, const std::string& HostName, std::uint16_t Port,
                             const std::string& UserName, const std::string& Password, std::uint32_t Service) {
-    if (Service != INTERNET_SERVICE_HTTP) {
-        SetLastError(ERROR_INTERNET_INVALID_OPTION);
-        return nullptr;
-    }
-    if (HostName.empty()) {
-        SetLastError(ERROR_INTERNET_INVALID_URL);
+    if (!common::ConnectionAllowed(HostName, Service)) {
         return nullptr;
     }
     HConnection Connection(new TConnection);
@@ -626,26 +537,7 @@ HRequest HttpOpenRequest(TConnection& Connection, const std::string& Verb, const
 }
 
 bool HttpAddRequestHeaders(TRequest& Request, const std::string& Line, std::uint32_t Modifiers) {
-    std::string Name, Value;
-    if (!http::SplitHeaderLine(Line, Name, Value) || Line.find_first_of("\r\n") != std::string::npos) {
-        return Fail(ERROR_HTTP_INVALID_HEADER);
-    }
-    if (Name.empty()) {
-        return Fail(ERROR_HTTP_INVALID_HEADER);
-    }
-    for (auto& Entry : Request.FHeaders) {
-        if (SameText(Entry.first, Name)) {
-            if (Modifiers & HTTP_ADDREQ_FLAG_REPLACE) {
-                Entry.second = Line;
-                return true;
-            }
-            if (Modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW) {
-                return Fail(ERROR_HTTP_INVALID_HEADER);
-            }
-        }
-    }
-    Request.FHeaders.emplace_back(Name, Line);
-    return true;
+    return common::AddHeaderLine(Request.FHeaders, Line, Modifiers);
 }
 
 bool HttpSendRequest(TRequest& Request, const void* Body, std::size_t Length) {
@@ -747,25 +639,6 @@ bool HttpQueryInfo(TRequest& Request, std::uint32_t InfoLevel, std::string& Valu
         }
         return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST);
     }
-}
-
-bool HttpQueryInfoNumber(TRequest& Request, std::uint32_t InfoLevel, std::uint64_t& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_NUMBER, Text)) {
-        return false;
-    }
-    return http::ParseLength(Text, Value) ? true : Fail(ERROR_HTTP_INVALID_HEADER);
-}
-
-bool HttpQueryInfoSystemTime(TRequest& Request, std::uint32_t InfoLevel, TSystemTime& Value) {
-    std::string Text;
-    if (!HttpQueryInfo(Request, InfoLevel & ~HTTP_QUERY_FLAG_SYSTEMTIME, Text)) {
-        return false;
-    }
-    if (!ParseHttpDate(Text, Value)) {
-        return Fail(ERROR_HTTP_INVALID_HEADER);
-    }
-    return true;
 }
 
 bool HttpQueryHeader(TRequest& Request, const std::string& Name, std::string& Value) {

@@ -14,6 +14,17 @@
 //
 // Threads: a session and everything opened on it belong to one thread at a time; the stop check is the
 // one piece meant to be answered from state another thread sets (an atomic flag).
+//
+// Two implementations: over libcurl (Inet.cpp) and, on Windows, over WinInet itself (win32/Inet.cpp).
+// Where WinInet differs:
+// - INTERNET_OPEN_TYPE_PRECONFIG takes the system's proxy configuration, not the proxy environment
+//   variables (Wine reads http_proxy but not no_proxy).
+// - A header line goes out as "Name: value", the value without blanks at its ends.
+// - Credentials that a server accepted after its challenge are kept by WinInet for the process and sent
+//   to that host with later requests at once; a server that never asked gets none.
+// - WinInet's cache of open connections serves the whole process: another connection handle to the same
+//   server may use a connection a request closed before.
+// - INTERNET_OPTION_CA_FILE is refused: servers are verified against the system's certificate store.
 #pragma once
 
 #include "platform/DateTime.h"

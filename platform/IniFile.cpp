@@ -4,8 +4,6 @@
 #include "platform/LastError.h"
 #include "platform/Text.h"
 
-#include <cerrno>
-
 namespace platform {
 
 namespace {
@@ -149,7 +147,7 @@ std::string GetPrivateProfileString(const std::string& Section, const std::strin
 bool WritePrivateProfileString(const std::string& Section, const std::string& Key, const std::string& Value,
                                const std::string& FileName) {
     std::string Text;
-    if (!ReadRegularFile(FileName, Text, ProfileSizeLimit) && GetLastError() != ENOENT) {
+    if (!ReadRegularFile(FileName, Text, ProfileSizeLimit) && GetLastError() != ERROR_FILE_NOT_FOUND) {
         return false;
     }
     TIniDocument Doc;

@@ -1,7 +1,5 @@
 #include "platform/LastError.h"
 
-#include <cstring>
-
 namespace platform {
 
 namespace {
@@ -79,17 +77,13 @@ std::string SysErrorMessage(int Code) {
     if (const char* Text = InternetErrorText(Code)) {
         return Text;
     }
-    if (Code > 0 && Code < 4096) {
-        char Buffer[256];
-        // The GNU strerror_r returns the text, which may or may not be in our buffer.
-        const char* Text = strerror_r(Code, Buffer, sizeof Buffer);
-        std::string Result = Text ? Text : "";
-        while (!Result.empty() && (Result.back() == ' ' || Result.back() == '.')) {
-            Result.pop_back();
-        }
-        if (!Result.empty()) {
-            return Result;
-        }
+    std::string Result = OsErrorText(Code);
+    while (!Result.empty() &&
+           (Result.back() == ' ' || Result.back() == '.' || Result.back() == '\r' || Result.back() == '\n')) {
+        Result.pop_back();
+    }
+    if (!Result.empty()) {
+        return Result;
     }
     return "未知错误 " + std::to_string(Code);
 }

@@ -1,8 +1,9 @@
 // The per-thread last error code and the system texts for it.
 //
 // Network failures keep the numbers of the Windows Internet functions (12002 time-out, 12007 name not
-// resolved, 12029 cannot connect, ...), with Chinese texts of our own; file failures carry errno values and
-// the C library's texts. The two ranges do not overlap: errno values stay far below 12000.
+// resolved, 12029 cannot connect, ...), with Chinese texts of our own; file failures carry the system's own
+// codes and texts (errno values and the C library's texts on POSIX, Win32 error codes and FormatMessage's
+// texts on Windows). The ranges do not overlap: neither system's file codes reach 12000.
 #pragma once
 
 #include <string>
@@ -36,12 +37,21 @@ constexpr int ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
 constexpr int ERROR_HTTP_REDIRECT_FAILED = 12156;
 constexpr int ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 
+// The few system codes the layers above set or test themselves, with each system's own value.
+extern const int ERROR_FILE_NOT_FOUND;    // ENOENT: no such file
+extern const int ERROR_INVALID_PARAMETER; // EINVAL: an argument out of range
+extern const int ERROR_NOT_ENOUGH_MEMORY; // ENOMEM: an allocation failed
+extern const int ERROR_LOCK_VIOLATION;    // EWOULDBLOCK: another open holds the file's lock
+extern const int ERROR_FILE_INVALID;      // ESTALE: an open file no longer has the name it was opened by
+
 // The calling thread's last error code, as GetLastError keeps it.
 int GetLastError();
 void SetLastError(int Code);
 
-// The system's message for an error code: our Chinese text for the network codes, strerror for errno
-// values, and "未知错误 N" for anything else. Never empty, no trailing blanks or full stops.
+// The system's message for an error code: our Chinese text for the network codes, the system's own text
+// for its codes, and "未知错误 N" for anything else. Never empty, no trailing blanks or full stops.
 std::string SysErrorMessage(int Code);
+// The system's own text for one of its codes (strerror, FormatMessage), as it gives it; "" when it has none.
+std::string OsErrorText(int Code);
 
 } // namespace platform

@@ -13,6 +13,10 @@
 
 namespace platform {
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 std::string ExecutablePath() {
     char Buffer[PATH_MAX + 1];
     const ssize_t N = ::readlink("/proc/self/exe", Buffer, PATH_MAX);

@@ -26,10 +26,14 @@ std::optional<TEd25519Key> ParseEd25519Key(std::string_view Base64);
 std::optional<TEd25519Signature> ParseEd25519Signature(std::string_view Base64);
 
 enum class TSignatureCheck {
-    Valid,      // the file's bytes carry the signature under the key
-    Invalid,    // they do not (another file, a changed byte, another key's signature, a key of no use)
-    Unreadable, // the file cannot be opened or read; the last error code says why
+    Valid,       // the file's bytes carry the signature under the key
+    Invalid,     // they do not (another file, a changed byte, another key's signature, a key of no use)
+    Unreadable,  // the file cannot be opened or read; the last error code says why
+    Unavailable, // this build cannot check signatures at all (the Windows build: no Ed25519 library there)
 };
+
+// Whether this build can check signatures at all: the Windows build cannot (Unavailable for every file).
+bool CanVerifySignatures();
 
 // Checks the whole file against the signature. Memory: the file is read through the system's file cache
 // (mapped, not copied), so its size does not add to what the process needs.

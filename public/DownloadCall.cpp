@@ -8,7 +8,6 @@
 #include "public/HttpClientImpl.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -201,7 +200,8 @@ TDownloadCall::TNext TDownloadCall::Lock() {
         if (!FFile.TryLock()) {
             const int Code = platform::GetLastError();
             FFile.Close();
-            return Code == EWOULDBLOCK ? Fail(TFailureKind::InUse) : Fail(TFailureKind::CreateFile, Code);
+            return Code == platform::ERROR_LOCK_VIOLATION ? Fail(TFailureKind::InUse)
+                                                          : Fail(TFailureKind::CreateFile, Code);
         }
         if (FFile.IsAt(FTempName)) {
             if (!FFile.Created()) {
@@ -524,7 +524,8 @@ bool TDownloadCall::PutInPlace() {
         return false;
     }
     if (!FFile.IsAt(FTempName)) {
-        Fail(TFailureKind::Rename, ESTALE, FTempName); // something else took the name meanwhile
+        // Something else took the name meanwhile.
+        Fail(TFailureKind::Rename, platform::ERROR_FILE_INVALID, FTempName);
         return false;
     }
     // A link at the target's name gives way like a file, also one that points to nothing.

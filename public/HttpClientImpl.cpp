@@ -9,10 +9,10 @@
 #include "platform/UrlCrack.h"
 
 #include <cassert>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <random>
@@ -22,7 +22,7 @@ namespace inet = platform::inet;
 
 std::string MakeTempFolder(const char* Temp, const char* TmpDir) {
     std::string Folder = Temp && *Temp ? Temp : TmpDir && *TmpDir ? TmpDir : "/tmp";
-    if (Folder.back() != platform::PathDelim) {
+    if (std::strchr(platform::PathDelimiters, Folder.back()) == nullptr) {
         Folder += platform::PathDelim;
     }
     return Folder;
@@ -299,12 +299,12 @@ bool THttpClient::_AllocateReadBuffer(std::unique_ptr<char[]>& Buffer, std::size
     Buffer.reset();
     Size = FBufferSize > 0 ? static_cast<std::size_t>(FBufferSize) : 0;
     if (Size == 0) {
-        platform::SetLastError(EINVAL);
+        platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
         return false;
     }
     Buffer.reset(new (std::nothrow) char[Size]);
     if (!Buffer) {
-        platform::SetLastError(ENOMEM);
+        platform::SetLastError(platform::ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
     return true;

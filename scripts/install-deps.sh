@@ -27,6 +27,9 @@ packages=(
   # package and its desktop files
   fonts-noto-cjk python3-fonttools fonts-dejavu-core
   dpkg-dev file lintian desktop-file-utils appstream man-db
+  # The Windows build of keltrima-get and the core: MinGW-w64 (POSIX threads), GoogleTest's sources for it,
+  # and Wine to run its tests
+  g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 
 missing=()

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 jobs="$(nproc)"
 
 start=$SECONDS
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELTRIMA_BUILD_GUI=OFF \
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELTRIMA_BUILD_GUI=OFF -DKELTRIMA_WINE_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="-O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-asan -j"$jobs" --target keltrima_core_tests keltrima_download_tests keltrima-get
@@ -17,7 +17,7 @@ cmake --build build-asan -j"$jobs" --target keltrima_core_tests keltrima_downloa
 asan=$((SECONDS - start))
 
 start=$SECONDS
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELTRIMA_WINE_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="-O1 -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 cmake --build build-tsan -j"$jobs" --target transfer_thread_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/mainwindow/transfer_thread_tests --gtest_repeat=10 --gtest_brief=1

@@ -8,14 +8,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 using testsupport::TTempDir;
 
 namespace {
 
 void ExpectDefaults(IHttpClient& C) {
-    EXPECT_EQ(C.GetAgent(), "keltrima_core_tests");
+    EXPECT_EQ(C.GetAgent(), "keltrima_core_tests" KELTRIMA_EXE_SUFFIX); // the executable's file name
     EXPECT_EQ(C.GetAccessType(), atPreconfig);
     EXPECT_EQ(C.GetTimeOut(), 60000);
     EXPECT_EQ(C.GetMaxFileSize(), 2097152000);
@@ -182,7 +181,7 @@ TEST(HttpClient, DownloadedSizePrefersTheTemporaryFile) {
     Dir.Write("setup.exe.tmp", std::string(10, 'b'));
     EXPECT_EQ(C.GetDownloadedSize(Target), 10);
     // 64-bit: a sparse temporary file of 4 GiB + 1.
-    ASSERT_EQ(::truncate((Target + ".tmp").c_str(), (4LL << 30) + 1), 0);
+    std::filesystem::resize_file(Target + ".tmp", (4ULL << 30) + 1);
     EXPECT_EQ(C.GetDownloadedSize(Target), (4LL << 30) + 1);
 }
 

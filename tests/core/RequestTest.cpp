@@ -2,9 +2,12 @@
 // and every failure text that can be reached here, each from a real cause.
 #include "platform/FileSystem.h"
 #include "platform/Inet.h"
+#include "platform/LastError.h"
 #include "public/HttpClientImpl.h"
+#include "tests/support/Environment.h"
 #include "tests/support/FaultServer.h"
 #include "tests/support/NginxServer.h"
+#include "tests/support/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -79,11 +82,20 @@ public:
     bool GetSize(std::int64_t& Size) override { return !FailSize && TMemoryStream::GetSize(Size); }
 };
 
+// The URL a proxy was asked for; Wine's WinInet names the default port in it (":80"), which says the same.
+std::string ProxiedTarget(std::string Target) {
+    const std::string::size_type Port = Target.find(":80/");
+    if (testsupport::OverWinInet && Port != std::string::npos) {
+        Target.erase(Port, 3);
+    }
+    return Target;
+}
+
 class RequestTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* Name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy"}) {
-            ::unsetenv(Name);
+            testsupport::SetEnvironment(Name, nullptr);
         }
         Client = std::make_shared<THttpClient>();
     }
@@ -199,7 +211,11 @@ TEST_F(RequestTest, TheRequestLineAndHeaderLinesAreTheFixedOnes) {
             Own.push_back(Line);
         }
     }
-    EXPECT_EQ(Own, (std::vector<std::string>{"X-Trimmed:  value keeps blanks ", "X-Second:2"}));
+    // WinInet writes each line anew as "Name: value", without the value's outer blanks.
+    const std::vector<std::string> Expected =
+        testsupport::OverWinInet ? std::vector<std::string>{"X-Trimmed: value keeps blanks", "X-Second: 2"}
+                                 : std::vector<std::string>{"X-Trimmed:  value keeps blanks ", "X-Second:2"};
+    EXPECT_EQ(Own, Expected);
     EXPECT_EQ(R[4].Header("Content-type"), "text/plain") << "a caller's line of the same name replaces ours";
 }
 
@@ -357,7 +373,7 @@ TEST_F(RequestTest, FailureTextsOfBuffersStreamsAndRaisedErrors) {
     Client->SetBufferSize(0);
     std::string Response;
     EXPECT_FALSE(Client->Get(Url, nullptr, nullptr, Response));
-    EXPECT_EQ(Response, "创建缓冲区失败:Invalid argument");
+    EXPECT_EQ(Response, "创建缓冲区失败:" + platform::SysErrorMessage(platform::ERROR_INVALID_PARAMETER));
     Client->SetBufferSize(131072);
 
     TFailingStream Out;
@@ -402,14 +418,17 @@ TEST_F(RequestTest, ProxyAccessTypesThroughTheClient) {
     Nginx.AddFile("f.txt", "origin");
     TFaultServer Proxy(R"({"responses": [{"body": "via proxy"}]})");
     std::string Response;
-    ::setenv("http_proxy", Proxy.BaseUrl().c_str(), 1);
+    testsupport::SetEnvironment("http_proxy", Proxy.BaseUrl().c_str());
     Client->SetAccessType(atDirect);
     EXPECT_TRUE(Client->Get(Nginx.BaseUrl() + "/f.txt", nullptr, nullptr, Response));
     EXPECT_EQ(Response, "origin");
-    Client->SetAccessType(atPreconfig);
-    EXPECT_TRUE(Client->Get(Nginx.BaseUrl() + "/f.txt", nullptr, nullptr, Response));
-    EXPECT_EQ(Response, "via proxy");
-    ::unsetenv("http_proxy");
+    // The preconfigured type takes the proxy environment variables; WinInet takes the system's settings.
+    if (!testsupport::OverWinInet) {
+        Client->SetAccessType(atPreconfig);
+        EXPECT_TRUE(Client->Get(Nginx.BaseUrl() + "/f.txt", nullptr, nullptr, Response));
+        EXPECT_EQ(Response, "via proxy");
+    }
+    testsupport::SetEnvironment("http_proxy", nullptr);
 
     Client->SetAccessType(atProxy);
     Client->SetProxy("127.0.0.1:" + std::to_string(Proxy.Port()));
@@ -418,11 +437,12 @@ TEST_F(RequestTest, ProxyAccessTypesThroughTheClient) {
     EXPECT_TRUE(Client->Get("http://mirror.invalid/f.txt", nullptr, nullptr, Response));
     EXPECT_EQ(Response, "via proxy");
     const auto R = Proxy.Requests();
-    ASSERT_EQ(R.size(), 2u);
-    EXPECT_EQ(R[1].Target, "http://mirror.invalid/f.txt");
+    ASSERT_FALSE(R.empty());
+    EXPECT_EQ(R.size(), testsupport::OverWinInet ? 1u : 2u);
+    EXPECT_EQ(ProxiedTarget(R.back().Target), "http://mirror.invalid/f.txt");
     // Nobody asked: neither the proxy nor the server behind it sees the credentials.
-    EXPECT_FALSE(R[1].HasHeader("Proxy-Authorization"));
-    EXPECT_FALSE(R[1].HasHeader("Authorization"));
+    EXPECT_FALSE(R.back().HasHeader("Proxy-Authorization"));
+    EXPECT_FALSE(R.back().HasHeader("Authorization"));
 }
 
 // The proxy's credentials answer the proxy's challenge; without a user in the URL they are the
@@ -449,6 +469,6 @@ TEST_F(RequestTest, ProxyCredentialsAnswerChallengesOnly) {
     EXPECT_FALSE(R[2].HasHeader("Authorization"));
     EXPECT_EQ(R[3].Header("Authorization"), "Basic cHU6cHA=");
     for (const auto& Request : R) {
-        EXPECT_EQ(Request.Target.rfind("http://mirror.invalid/", 0), 0u) << Request.Target;
+        EXPECT_EQ(ProxiedTarget(Request.Target).rfind("http://mirror.invalid/", 0), 0u) << Request.Target;
     }
 }

@@ -2,10 +2,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -66,24 +65,9 @@ void TChildProcess::Stop() {
     FPid = -1;
 }
 
-bool WaitForPort(unsigned short Port, int TimeoutMs) {
-    const auto End = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-    while (std::chrono::steady_clock::now() < End) {
-        const int Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in A{};
-        A.sin_family = AF_INET;
-        A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        A.sin_port = htons(Port);
-        const bool Ok = Fd >= 0 && ::connect(Fd, reinterpret_cast<sockaddr*>(&A), sizeof A) == 0;
-        if (Fd >= 0) {
-            ::close(Fd);
-        }
-        if (Ok) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+int RunCommand(const std::string& ShellCommand) {
+    const int Status = std::system(ShellCommand.c_str());
+    return Status >= 0 && WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
 
 } // namespace testsupport

@@ -25,6 +25,8 @@ private:
     pid_t FPid = -1;
 };
 
+// Runs a command line of /bin/sh and waits for it; its exit status (-1 when it did not end normally).
+int RunCommand(const std::string& ShellCommand);
 // Waits up to TimeoutMs for a TCP connection to 127.0.0.1:Port to succeed.
 bool WaitForPort(unsigned short Port, int TimeoutMs);
 

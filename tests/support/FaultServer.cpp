@@ -41,7 +41,7 @@ void MakeSelfSignedCertificate(const TTempDir& Dir, std::string& CertFile, std::
                                 " -addext subjectAltName=IP:127.0.0.1,DNS:localhost.test"
                                 " -addext basicConstraints=critical,CA:TRUE -keyout '" +
                                 KeyFile + "' -out '" + CertFile + "' >'" + Dir.File("openssl.out") + "' 2>&1";
-    if (std::system(Command.c_str()) != 0) {
+    if (RunCommand(Command) != 0) {
         throw std::runtime_error("openssl could not make a certificate");
     }
 }

@@ -3,32 +3,50 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace testsupport {
 
+namespace {
+
+// Our UTF-8 names as paths: on Windows a narrow name would be read in the ANSI code page.
+std::filesystem::path Utf8Path(const std::string& Name) {
+    return std::filesystem::path(std::u8string(Name.begin(), Name.end()));
+}
+
+} // namespace
+
 TTempDir::TTempDir() {
+    // TMPDIR when it is a path both sides agree on; under Wine the servers are Unix programs and read the
+    // same "/tmp/..." names the tests write.
     const char* Base = std::getenv("TMPDIR");
-    std::string Template = std::string(Base && *Base ? Base : "/tmp") + "/keltrima-test-XXXXXX";
-    if (!::mkdtemp(Template.data())) {
-        throw std::runtime_error("mkdtemp failed");
+    const std::string Parent = Base && *Base == '/' ? Base : "/tmp";
+    std::random_device Random;
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        std::string Name = "/keltrima-test-";
+        for (int i = 0; i < 8; ++i) {
+            Name += "abcdefghijklmnopqrstuvwxyz0123456789"[Random() % 36];
+        }
+        std::error_code Error;
+        if (std::filesystem::create_directory(Parent + Name, Error)) {
+            FPath = Parent + Name;
+            return;
+        }
     }
-    FPath = Template;
+    throw std::runtime_error("cannot make a temporary folder below " + Parent);
 }
 
 TTempDir::~TTempDir() {
     std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
+    std::filesystem::remove_all(Utf8Path(FPath), Ignored);
 }
 
 std::string TTempDir::Write(const std::string& Name, const std::string& Content) const {
     const std::string Path = File(Name);
-    std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    std::filesystem::create_directories(Utf8Path(Path).parent_path());
+    std::ofstream Out(Utf8Path(Path), std::ios::binary | std::ios::trunc);
     Out.write(Content.data(), static_cast<std::streamsize>(Content.size()));
     if (!Out) {
         throw std::runtime_error("cannot write " + Path);
@@ -37,30 +55,13 @@ std::string TTempDir::Write(const std::string& Name, const std::string& Content)
 }
 
 std::string ReadFile(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
+    std::ifstream In(Utf8Path(Path), std::ios::binary);
     if (!In) {
         throw std::runtime_error("cannot read " + Path);
     }
     std::ostringstream S;
     S << In.rdbuf();
     return S.str();
-}
-
-unsigned short FreeLoopbackPort() {
-    const int Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in A{};
-    A.sin_family = AF_INET;
-    A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t Len = sizeof A;
-    if (Fd < 0 || ::bind(Fd, reinterpret_cast<sockaddr*>(&A), sizeof A) != 0 ||
-        ::getsockname(Fd, reinterpret_cast<sockaddr*>(&A), &Len) != 0) {
-        if (Fd >= 0) {
-            ::close(Fd);
-        }
-        throw std::runtime_error("no free port");
-    }
-    ::close(Fd);
-    return ntohs(A.sin_port);
 }
 
 std::string BinaryPattern(std::size_t N, unsigned Seed) {
