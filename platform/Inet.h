@@ -25,6 +25,8 @@
 // - WinInet's cache of open connections serves the whole process: another connection handle to the same
 //   server may use a connection a request closed before.
 // - INTERNET_OPTION_CA_FILE is refused: servers are verified against the system's certificate store.
+// - A stop or time-out in the middle of a fast transfer hands out the bytes up to the last whole piece
+//   of 64 KiB; the bytes after them are never handed out (a new request fetches them again).
 #pragma once
 
 #include "platform/DateTime.h"

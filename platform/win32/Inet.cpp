@@ -37,7 +37,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -58,10 +57,15 @@ using win32::Widen;
 // The longest single wait: the stop check is asked at least this often while a call waits.
 constexpr auto MaxWait = std::chrono::milliseconds(100);
 constexpr int MaxRedirects = 10;
-// The caller's flags that are handed on. Redirects are followed here, and the flags that accept a doubtful
-// certificate or a redirect from HTTPS to HTTP are not honoured.
-constexpr DWORD PassedFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_SECURE;
-constexpr DWORD FixedFlags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
+// A read finds at least this much data waiting on a fast line, and then waits for a piece of this size.
+constexpr std::size_t FastLineAvailable = 8 * 1024;
+constexpr std::size_t FastLinePiece = 64 * 1024;
+// The caller's flags that are handed on: only TLS. Redirects are followed here, the flags that accept a
+// doubtful certificate or a redirect from HTTPS to HTTP are not honoured, and WinInet's cache is never
+// used (it would keep a copy of every download, and slow the transfer down while it writes it).
+constexpr DWORD PassedFlags = INTERNET_FLAG_SECURE;
+constexpr DWORD FixedFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                             INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                              INTERNET_FLAG_KEEP_CONNECTION;
 
 // An absent text for an empty one: WinInet takes an empty user name for one that was given.
@@ -143,11 +147,11 @@ public:
     ~THelper() {
         bool Busy = false;
         {
-            std::lock_guard<std::mutex> Lock(FState->Mutex);
+            TLock Lock(*FState);
             FState->Quit = true;
             Busy = FState->Busy;
         }
-        FState->Wake.notify_all();
+        WakeAllConditionVariable(&FState->Wake);
         if (Busy) {
             FThread.detach(); // a job given up on: it ends on its own
         } else {
@@ -162,17 +166,17 @@ public:
     // runs on; the helper takes no further job.
     template <typename TDeadline>
     TEnd Run(std::function<void()> Job, const std::function<bool()>& Stop, TDeadline Deadline) {
-        std::unique_lock<std::mutex> Lock(FState->Mutex);
+        TLock Lock(*FState);
         FState->Job = std::move(Job);
         FState->Busy = true;
-        FState->Wake.notify_all();
+        WakeAllConditionVariable(&FState->Wake);
         for (;;) {
             if (!FState->Busy) {
                 return TEnd::Done;
             }
-            Lock.unlock();
+            Lock.Unlock();
             const bool Stopped = Stop && Stop();
-            Lock.lock();
+            Lock.Relock();
             if (!FState->Busy) {
                 return TEnd::Done;
             }
@@ -184,34 +188,64 @@ public:
             if (Now >= Until) {
                 return TEnd::TimedOut;
             }
-            FState->Wake.wait_until(Lock, std::min<TClock::time_point>(Now + MaxWait, Until));
+            const auto Wait = std::chrono::ceil<std::chrono::milliseconds>(
+                std::min(Until - Now, TClock::duration(MaxWait)));
+            SleepConditionVariableSRW(&FState->Wake, &FState->Lock, static_cast<DWORD>(Wait.count()), 0);
         }
     }
 
 private:
+    // The system's own lock and condition variable: a job ends and the caller goes on within
+    // microseconds, where a wake through the C++ library's threads (over Win32 events) costs a
+    // millisecond or more a read under Wine.
     struct TState {
-        std::mutex Mutex;
-        std::condition_variable Wake;
+        SRWLOCK Lock = SRWLOCK_INIT;
+        CONDITION_VARIABLE Wake = CONDITION_VARIABLE_INIT;
         std::function<void()> Job;
         bool Busy = false;
         bool Quit = false;
     };
+    class TLock {
+    public:
+        explicit TLock(TState& State) : FLock(State.Lock) { AcquireSRWLockExclusive(&FLock); }
+        ~TLock() {
+            if (FHeld) {
+                ReleaseSRWLockExclusive(&FLock);
+            }
+        }
+        TLock(const TLock&) = delete;
+        TLock& operator=(const TLock&) = delete;
+        void Unlock() {
+            ReleaseSRWLockExclusive(&FLock);
+            FHeld = false;
+        }
+        void Relock() {
+            AcquireSRWLockExclusive(&FLock);
+            FHeld = true;
+        }
+
+    private:
+        SRWLOCK& FLock;
+        bool FHeld = true;
+    };
 
     static void Loop(TState& State) {
-        std::unique_lock<std::mutex> Lock(State.Mutex);
+        TLock Lock(State);
         for (;;) {
-            State.Wake.wait(Lock, [&] { return State.Quit || State.Job; });
+            while (!State.Quit && !State.Job) {
+                SleepConditionVariableSRW(&State.Wake, &State.Lock, INFINITE, 0);
+            }
             if (!State.Job) {
                 return;
             }
             std::function<void()> Job = std::move(State.Job);
             State.Job = nullptr;
-            Lock.unlock();
+            Lock.Unlock();
             Job();
             Job = nullptr; // lets go of what the job held before the caller hears of its end
-            Lock.lock();
+            Lock.Relock();
             State.Busy = false;
-            State.Wake.notify_all();
+            WakeAllConditionVariable(&State.Wake);
         }
     }
 
@@ -678,7 +712,7 @@ bool InternetReadFile(TRequest& Request, void* Buffer, std::size_t ToRead, std::
         std::size_t Got = 0;
         while (Got < ToRead) {
             DWORD Available = 0, Count = 0;
-            // Waits for data; then the read takes what is there without waiting.
+            // Waits for data.
             if (!H || !InternetQueryDataAvailable(H, &Available, 0, 0)) {
                 State->Error = H ? ::GetLastError() : ERROR_INTERNET_OPERATION_CANCELLED;
                 return;
@@ -687,8 +721,14 @@ bool InternetReadFile(TRequest& Request, void* Buffer, std::size_t ToRead, std::
                 State->Ended = true;
                 return;
             }
-            const DWORD Take = static_cast<DWORD>(std::min<std::size_t>(Available, ToRead - Got));
-            if (!::InternetReadFile(H, State->Buffer.data() + Got, Take, &Count)) {
+            // A slow line: what has arrived, without waiting. A fast one (WinInet's buffer full): a piece
+            // that waits for the rest, since a read per buffer (8 KiB under Wine) would cost most of the
+            // speed; a stop or time-out within such a piece leaves its bytes unread, never handed out.
+            std::size_t Take = std::min<std::size_t>(Available, ToRead - Got);
+            if (Available >= FastLineAvailable) {
+                Take = std::min<std::size_t>(std::max<std::size_t>(Available, FastLinePiece), ToRead - Got);
+            }
+            if (!::InternetReadFile(H, State->Buffer.data() + Got, static_cast<DWORD>(Take), &Count)) {
                 State->Error = ::GetLastError();
                 return;
             }
