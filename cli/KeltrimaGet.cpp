@@ -170,10 +170,13 @@ int main(int argc, char** argv) {
     if (Result == 0) {
         return 0;
     }
-    // A refusal by the server is named with its status line, so that an administrator sees why.
+    // A refusal by the server is named with its status line, and a failed signature check with its reason
+    // (the signature's request refused, or the file not the one signed), so that an administrator sees why.
     const std::optional<TDownloadFailure> Failure = Client->GetLastFailure();
-    const std::string Refusal =
-        Failure && IsRefusal(Failure->Kind) ? StatusText(Failure->Code, Failure->Detail) : std::string();
+    const std::string Refusal = !Failure                   ? std::string()
+                                : IsRefusal(Failure->Kind) ? StatusText(Failure->Code, Failure->Detail)
+                                : Failure->Kind == TFailureKind::Signature ? Failure->Detail
+                                                                           : std::string();
     for (std::string Text : Failures) {
         if (!Refusal.empty() && Text.find(Refusal) == std::string::npos) {
             Text += " " + Refusal;

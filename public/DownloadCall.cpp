@@ -404,7 +404,7 @@ TDownloadCall::TNext TDownloadCall::TakeCompleteTarget() {
     case TSignatureVerdict::Stopped:
         return TNext::Stopped;
     default:
-        return Fail(TFailureKind::Signature);
+        return Fail(TFailureKind::Signature, 0, FSignature->Reason());
     }
 }
 
@@ -565,7 +565,7 @@ bool TDownloadCall::SignatureHolds() {
     default:
         break;
     }
-    Fail(TFailureKind::Signature);
+    Fail(TFailureKind::Signature, 0, FSignature->Reason());
     return false;
 }
 

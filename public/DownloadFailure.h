@@ -25,7 +25,7 @@ enum class TFailureKind : std::uint8_t {
     Write,          // writing the temporary file (or flushing it) failed
     DeleteTarget,   // the old target cannot be deleted (Detail: its name)
     Rename,         // the temporary file cannot take the target's name (Detail: the temporary name)
-    Signature,      // no signature of the maker's holds for the file (or none could be had)
+    Signature,      // no signature of the maker's holds for the file, or none could be had (Detail: why)
     Raised,         // an error was raised inside the call (Detail: its message); reported as dsError
 };
 

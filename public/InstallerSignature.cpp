@@ -1,7 +1,10 @@
 #include "public/InstallerSignature.h"
 
 #include "public/ByteStream.h"
+#include "public/HttpClientImpl.h"
 #include "public/HttpClientIntf.h"
+
+#include "platform/LastError.h"
 
 #include <utility>
 
@@ -44,10 +47,13 @@ TSignatureVerdict TInstallerSignature::Check(const std::string& FileName) {
     }
     switch (platform::VerifyFileSignature(FileName, FKey, *FSignature)) {
     case platform::TSignatureCheck::Valid:
+        FReason.clear();
         return TSignatureVerdict::Valid;
     case platform::TSignatureCheck::Invalid:
+        FReason = "文件与签名不符";
         return TSignatureVerdict::Invalid;
     default:
+        FReason = SystemErrorText(platform::GetLastError());
         return TSignatureVerdict::Unavailable; // a file that cannot be read is not known to be wrong
     }
 }
@@ -60,8 +66,10 @@ TSignatureVerdict TInstallerSignature::Fetch() {
         return TSignatureVerdict::Stopped;
     }
     if (!Answered) {
+        FReason = FClient.GetLastError(); // the request's own text, such as "[404]Not Found"
         return TSignatureVerdict::Unavailable;
     }
     FSignature = platform::ParseEd25519Signature(Text.Data());
+    FReason = FSignature ? std::string() : std::string("签名文件格式无效");
     return FSignature ? TSignatureVerdict::Valid : TSignatureVerdict::Unavailable;
 }

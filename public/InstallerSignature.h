@@ -29,6 +29,9 @@ public:
                         std::function<bool()> StopRequested);
 
     TSignatureVerdict Check(const std::string& FileName);
+    // Why the last check did not find the file valid, for an administrator: the signature request's failure
+    // (such as "[404]Not Found"), "签名文件格式无效", "文件与签名不符", or the file's read error.
+    const std::string& Reason() const { return FReason; }
 
 private:
     IHttpClient& FClient;
@@ -36,6 +39,7 @@ private:
     const platform::TEd25519Key FKey;
     const std::function<bool()> FStopRequested;
     std::optional<platform::TEd25519Signature> FSignature;
+    std::string FReason;
 
     TSignatureVerdict Fetch();
 };

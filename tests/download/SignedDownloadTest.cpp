@@ -236,8 +236,8 @@ TEST(SignedDownload, AResumedDownloadIsVerifiedAsAWhole) {
     }
 }
 
-// keltrima-get takes the key on the command line or from a file: the signed file arrives, a changed one is
-// refused with the text and never takes FILE's name.
+// keltrima-get takes the key on the command line or from a file: the signed file arrives; a changed one, or
+// one without a signature, is refused with the text and the reason after it, and never takes FILE's name.
 TEST(SignedDownload, KeltrimaGetChecksWithTheKeyGiven) {
     const TSigningKey Signer;
     TMirror Mirror;
@@ -248,16 +248,33 @@ TEST(SignedDownload, KeltrimaGetChecksWithTheKeyGiven) {
         std::string Served;
         std::vector<std::string> KeyArgs;
         int Exit;
+        std::string Says = {}; // the failure line
+        bool Signed = true;    // the signature file is served
     } Cases[] = {
         {"--key, signed", Bytes, {"--key", Signer.PublicKeyBase64()}, 0},
         {"--key-file, signed", Bytes, {"--key-file", KeyFile}, 0},
-        {"--key, one byte flipped", Flipped(Bytes, 777), {"--key", Signer.PublicKeyBase64()}, 2},
-        {"--key-file, one byte flipped", Flipped(Bytes, 777), {"--key-file", KeyFile}, 2},
+        {"--key, one byte flipped",
+         Flipped(Bytes, 777),
+         {"--key", Signer.PublicKeyBase64()},
+         2,
+         SignatureFailed + " 文件与签名不符"},
+        {"--key-file, one byte flipped",
+         Flipped(Bytes, 777),
+         {"--key-file", KeyFile},
+         2,
+         SignatureFailed + " 文件与签名不符"},
+        {"--key, no signature",
+         Bytes,
+         {"--key", Signer.PublicKeyBase64()},
+         2,
+         SignatureFailed + " [404]Not Found",
+         false},
     };
     int Runs = 0;
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
-        Mirror.Serve(C.Served, Signer.SignatureFile(Bytes));
+        Mirror.Serve(C.Served,
+                     C.Signed ? std::optional<std::string>(Signer.SignatureFile(Bytes)) : std::nullopt);
         const std::string File = Dir.File("out" + std::to_string(++Runs) + ".exe");
         std::vector<std::string> Args = {Mirror.Url, File};
         Args.insert(Args.end(), C.KeyArgs.begin(), C.KeyArgs.end());
@@ -266,7 +283,7 @@ TEST(SignedDownload, KeltrimaGetChecksWithTheKeyGiven) {
         if (C.Exit == 0) {
             EXPECT_EQ(ReadFile(File), Bytes);
         } else {
-            EXPECT_NE(Run.Err().find("keltrima-get: " + SignatureFailed), std::string::npos) << Run.Err();
+            EXPECT_NE(Run.Err().find("keltrima-get: " + C.Says + "\n"), std::string::npos) << Run.Err();
             EXPECT_FALSE(platform::PathExists(File));
         }
     }
